@@ -17,14 +17,14 @@ typedef double float64;
 typedef uint8 boolean;
 
 #ifndef TRUE
-#define TRUE ((boolean)1u)
+#define TRUE 1u
 #endif
 #ifndef FALSE
-#define FALSE ((boolean)0u)
+#define FALSE 0u
 #endif
 
 typedef uint8 Std_ReturnType;
-#define E_OK ((Std_ReturnType)0u)
-#define E_NOT_OK ((Std_ReturnType)1u)
+#define E_OK 0u
+#define E_NOT_OK 1u
 
 #endif /* PLATFORM_STD_TYPES_H */
