@@ -9,7 +9,7 @@ namespace {
 // A signal that has never been updated reads as value 0 with RTE_E_NEVER_RECEIVED, so a
 // consumer that checks the status treats it as unknown rather than as a real 0.
 template <typename Record>
-constexpr Record NeverReceived() {
+constexpr Record NeverReceived() noexcept {
   Record record{};
   record.status = RTE_E_NEVER_RECEIVED;
   return record;
