@@ -1,0 +1,223 @@
+// ecu_startup: host program that plays an engine control unit's startup through the startup
+// monitor and prints the monitor's record after every step.
+#include <cstdio>
+#include <cstring>
+
+#include "StartupMonitor.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+struct Name {
+  const char* option;  // as given on the command line
+  const char* label;   // as printed
+  uint32 value;
+};
+
+// Phases of the normal sequence, in order, each with the error it injects by default.
+struct Phase {
+  Name name;
+  StartupError_t defaultError;
+};
+constexpr Phase kPhases[] = {
+    {{"init", "INIT", STARTUP_PHASE_INIT}, STARTUP_ERROR_CLOCK_FAIL},
+    {{"bsw_init", "BSW_INIT", STARTUP_PHASE_BSW_INIT}, STARTUP_ERROR_BSW_INIT_FAIL},
+    {{"rte_start", "RTE_START", STARTUP_PHASE_RTE_START}, STARTUP_ERROR_RTE_START_FAIL},
+    {{"app_init", "APP_INIT", STARTUP_PHASE_APP_INIT}, STARTUP_ERROR_APP_INIT_FAIL},
+    {{"running", "RUNNING", STARTUP_PHASE_RUNNING}, STARTUP_ERROR_WATCHDOG_RESET},
+};
+constexpr std::size_t kPhaseCount = sizeof(kPhases) / sizeof(kPhases[0]);
+
+constexpr Name kErrors[] = {
+    {"none", "NONE", STARTUP_ERROR_NONE},
+    {"clock_fail", "CLOCK_FAIL", STARTUP_ERROR_CLOCK_FAIL},
+    {"ram_test_fail", "RAM_TEST_FAIL", STARTUP_ERROR_RAM_TEST_FAIL},
+    {"flash_crc_fail", "FLASH_CRC_FAIL", STARTUP_ERROR_FLASH_CRC_FAIL},
+    {"bsw_init_fail", "BSW_INIT_FAIL", STARTUP_ERROR_BSW_INIT_FAIL},
+    {"rte_start_fail", "RTE_START_FAIL", STARTUP_ERROR_RTE_START_FAIL},
+    {"app_init_fail", "APP_INIT_FAIL", STARTUP_ERROR_APP_INIT_FAIL},
+    {"watchdog_reset", "WATCHDOG_RESET", STARTUP_ERROR_WATCHDOG_RESET},
+    {"stack_overflow", "STACK_OVERFLOW", STARTUP_ERROR_STACK_OVERFLOW},
+};
+
+const char kHelp[] =
+    "Usage: ecu_startup [--fail-at PHASE [--error ERROR]] [--emergency-recovery] [--help]\n"
+    "\n"
+    "Plays an engine control unit's startup through the startup monitor: Init, the critical\n"
+    "systems check, then the phases BSW_INIT, RTE_START, APP_INIT and RUNNING.\n"
+    "\n"
+    "Options (also as --option=VALUE):\n"
+    "  --fail-at PHASE       report an error once PHASE is reached and stop the startup there.\n"
+    "                        PHASE: init, bsw_init, rte_start, app_init, running\n"
+    "  --error ERROR         the error to report (needs --fail-at). ERROR: clock_fail,\n"
+    "                        ram_test_fail, flash_crc_fail, bsw_init_fail, rte_start_fail,\n"
+    "                        app_init_fail, watchdog_reset, stack_overflow. Default: clock_fail\n"
+    "                        at init, watchdog_reset at running, else <phase>_fail\n"
+    "  --emergency-recovery  trigger an emergency recovery after the startup ends or stops\n"
+    "  --help, -h            print this help and exit\n"
+    "\n"
+    "Output (standard output): a line naming the scenario, then one line per step:\n"
+    "  step <n>: <operation> phase=<PHASE>(<n>) error=<ERROR>(<n>) boot_count=<n>\n"
+    "  error_count=<n> last_reset_reason=<n> startup_timestamp=<n>\n"
+    "all on one line, <operation> padded with blanks to 27 characters. <operation> is Init,\n"
+    "CheckCriticalSystems=TRUE|FALSE, SetPhase(<PHASE>), ReportError(<ERROR>) or\n"
+    "EmergencyRecovery; the fields are the monitor's record after the step, in the record's\n"
+    "order. A failed critical check stops the startup as well.\n"
+
+    "\n"
+    "Exit status: 0 after a played startup (whatever its outcome) or --help; 2 for a bad\n"
+    "option (message on standard error).\n";
+
+const char* PhaseLabel(uint32 value) {
+  for (const Phase& p : kPhases) {
+    if (p.name.value == value) {
+      return p.name.label;
+    }
+  }
+  return value == STARTUP_PHASE_ERROR ? "ERROR" : "?";
+}
+
+const char* ErrorLabel(uint32 value) {
+  for (const Name& e : kErrors) {
+    if (e.value == value) {
+      return e.label;
+    }
+  }
+  return "?";
+}
+
+void PrintStep(unsigned* step, const char* operation) {
+  const StartupMonitor_t* r = StartupMonitor_GetStatus();
+  ++*step;
+  std::printf(
+      "step %u: %-27s phase=%s(%u) error=%s(%u) boot_count=%u error_count=%u "
+      "last_reset_reason=%u startup_timestamp=%u\n",
+      *step, operation, PhaseLabel(r->current_phase), r->current_phase, ErrorLabel(r->last_error),
+      r->last_error, r->boot_count, r->error_count, r->last_reset_reason, r->startup_timestamp);
+}
+
+struct Scenario {
+  const Phase* failAt = nullptr;
+  const Name* error = nullptr;  // nullptr: the phase's default error
+  bool emergencyRecovery = false;
+};
+
+void Play(const Scenario& s) {
+  StartupError_t injected = STARTUP_ERROR_NONE;
+  if (s.failAt != nullptr) {
+    injected = (s.error != nullptr) ? s.error->value : s.failAt->defaultError;
+    std::printf("ECU startup: %s injected at %s%s\n", ErrorLabel(injected), s.failAt->name.label,
+                s.emergencyRecovery ? ", then emergency recovery" : "");
+  } else {
+    std::printf("ECU startup: normal sequence%s\n",
+                s.emergencyRecovery ? ", then emergency recovery" : "");
+  }
+
+  char operation[48];
+  unsigned step = 0u;
+  for (std::size_t i = 0; i < kPhaseCount; i++) {
+    const Phase& phase = kPhases[i];
+    if (i == 0u) {
+      StartupMonitor_Init();
+      PrintStep(&step, "Init");
+      const boolean passed = StartupMonitor_CheckCriticalSystems();
+      PrintStep(&step, passed ? "CheckCriticalSystems=TRUE" : "CheckCriticalSystems=FALSE");
+      if (!passed) {
+        break;
+      }
+    } else {
+      StartupMonitor_SetPhase(phase.name.value);
+      std::snprintf(operation, sizeof(operation), "SetPhase(%s)", phase.name.label);
+      PrintStep(&step, operation);
+    }
+    if (s.failAt == &phase) {
+      StartupMonitor_ReportError(injected);
+      std::snprintf(operation, sizeof(operation), "ReportError(%s)", ErrorLabel(injected));
+      PrintStep(&step, operation);
+      break;  // a unit stops its startup at the first error
+    }
+  }
+  if (s.emergencyRecovery) {
+    StartupMonitor_EmergencyRecovery();
+    PrintStep(&step, "EmergencyRecovery");
+  }
+}
+
+int UsageError(const char* message, const char* what, const char* expected) {
+  std::fprintf(stderr, "ecu_startup: %s '%s'%s\nTry 'ecu_startup --help'.\n", message, what,
+               expected);
+  return kExitUsage;
+}
+
+// Matches "--name" (value in the next argument) and "--name=value". Returns false when `arg` is
+// not this option; sets *value to nullptr when the value is missing.
+bool OptionWithValue(const char* name, int argc, char** argv, int* i, const char** value) {
+  const char* arg = argv[*i];
+  const std::size_t len = std::strlen(name);
+  if (std::strncmp(arg, name, len) != 0) {
+    return false;
+  }
+  if (arg[len] == '=') {
+    *value = arg + len + 1;
+  } else if (arg[len] != '\0') {
+    return false;
+  } else {
+    *value = (*i + 1 < argc) ? argv[++*i] : nullptr;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Scenario s;
+  for (int i = 1; i < argc; i++) {
+    const char* value = nullptr;
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kHelp, stdout);
+      return 0;
+    } else if (std::strcmp(argv[i], "--emergency-recovery") == 0) {
+      s.emergencyRecovery = true;
+    } else if (OptionWithValue("--fail-at", argc, argv, &i, &value)) {
+      if (value == nullptr) {
+        return UsageError("missing value after", "--fail-at", "");
+      }
+      s.failAt = nullptr;
+      for (const Phase& p : kPhases) {
+        if (std::strcmp(value, p.name.option) == 0) {
+          s.failAt = &p;
+        }
+      }
+      if (s.failAt == nullptr) {
+        return UsageError("invalid phase", value,
+                          " for --fail-at (expected init, bsw_init, rte_start, app_init or "
+                          "running)");
+      }
+    } else if (OptionWithValue("--error", argc, argv, &i, &value)) {
+      if (value == nullptr) {
+        return UsageError("missing value after", "--error", "");
+      }
+      s.error = nullptr;
+      for (const Name& e : kErrors) {
+        // "none" is a label only: reporting no error is not an injected fault.
+        if (e.value != STARTUP_ERROR_NONE && std::strcmp(value, e.option) == 0) {
+          s.error = &e;
+        }
+      }
+      if (s.error == nullptr) {
+        return UsageError("invalid error", value,
+                          " for --error (expected clock_fail, ram_test_fail, flash_crc_fail, "
+                          "bsw_init_fail, rte_start_fail, app_init_fail, watchdog_reset or "
+                          "stack_overflow)");
+      }
+    } else {
+      return UsageError("unknown option", argv[i], "");
+    }
+  }
+  if (s.error != nullptr && s.failAt == nullptr) {
+    return UsageError("option", "--error", " needs --fail-at");
+  }
+  Play(s);
+  return 0;
+}
