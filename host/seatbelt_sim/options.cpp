@@ -1,0 +1,215 @@
+// Command-line parsing and the --help text of seatbelt_sim.
+#include "options.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "scenario.h"
+
+namespace seatbelt_sim {
+namespace {
+
+constexpr const char kHelp[] = R"(Usage: seatbelt_sim [OPTIONS] [SCENARIO_FILE]
+
+Runs the four seatbelt reminder components (vehicle state, latch sensor, occupancy sensor,
+warning logic) on a simulated 10 ms schedule, driven by the timed stimuli of SCENARIO_FILE.
+Without SCENARIO_FILE it runs the built-in drive: 30 s in which the driver gets in, starts,
+drives off with the belt open, buckles up, unbuckles at speed and parks.
+
+Options:
+  --csv FILE       write one row per tick to FILE (comma-separated values, see below)
+  --vcd FILE       write the same signals to FILE as a Value Change Dump (1 ms timescale),
+                   for waveform viewers such as GTKWave
+  --duration MS    run for MS milliseconds, overriding the scenario's 'end' line
+                   (0 to 4294967290)
+  -h, --help       show this text and exit
+  --               end of options; the next argument is the scenario file
+  Options also take their value as --csv=FILE, --vcd=FILE, --duration=MS.
+
+Schedule:
+  g_time_ms starts at 0. Before each tick the host adds 10 to g_time_ms, then calls
+  VehicleState_IF_10ms, Seatbelt_Sensor_IF_10ms, Occupancy_Sensor_IF_10ms and
+  SeatbeltWarning_Logic_10ms, so the first tick runs at 10 ms. SeatbeltWarning_Logic_Init
+  runs once, after the calibration is set and before the first tick. A stimulus at time T
+  is applied before the first tick whose g_time_ms is at or after T: times 0 and 10 both
+  act on the first tick, 15 acts on the tick at 20. Stimuli of the same tick apply in file
+  order. The run ends with the tick at the end time (rounded up to a multiple of 10):
+  'end 30000' runs 3000 ticks, the last at 30000 ms.
+
+Scenario format (one statement per line; '#' starts a comment; blanks separate words;
+names are lower case; numbers are decimal):
+  TIME latch VALUE        raw latch input, 0 to 255 (0 = unlatched), or latched/unlatched
+  TIME occupancy VALUE    raw seat occupancy, 0 to 4294967295, or empty (0)/occupied (1)
+  TIME speed VALUE        vehicle speed, 0 to 65535
+  TIME door VALUE         open (0) or closed (1)
+  TIME ignition VALUE     0 to 4294967295, or off (0)/on (1)
+  TIME note TEXT          prints TEXT when its time comes (narration; no effect)
+  calibration FIELD VALUE overrides a calibration field (0 to 65535) for the whole run;
+                          FIELD is latch_debounce_ms, unlatch_debounce_ms, occ_debounce_ms,
+                          speed_threshold or door_grace_ms
+  end TIME                the run length; at most once; no stimulus may come after it
+  TIME is in ms, 0 to 4294967290, and never decreases from one stimulus to the next. A
+  scenario needs an 'end' line unless --duration is given. Until a stimulus says otherwise
+  the inputs are: latch 1, occupancy 0, speed 0, door 1 (closed), ignition 0. Default
+  calibration: latch_debounce_ms 50, unlatch_debounce_ms 100, occ_debounce_ms 300,
+  speed_threshold 25, door_grace_ms 3000.
+
+  Example:
+    # Belt left open on the way out of the car park.
+    calibration door_grace_ms 2000
+    0     ignition   on
+    0     occupancy  occupied
+    0     latch      unlatched
+    500   door       closed
+    1000  note       pulling away
+    1000  speed      30
+    8000  latch      latched
+    end   10000
+
+Output (standard output, in order):
+  The components' trace lines, every 100 ms, passed through as they print them:
+    [TIME  9000] IGN=1 SPD=25 OCC=1 LATCH=0 DOOR=1 GRACE=0 WARN=2
+  The host's own lines, all starting with "[SIM] ":
+    [SIM] scenario NAME: N ticks of 10 ms, until END ms
+    [SIM] calibration: latch_debounce_ms=50 unlatch_debounce_ms=100 ...
+    [SIM] t=T ms: set INPUT = VALUE             a stimulus applied before the tick at T
+    [SIM] t=T ms: note: TEXT
+    [SIM] t=T ms: warning request A -> B (ACTIVE|NONE)    each change of the request
+    [SIM] t=T ms: diagnostic event 0xID NAME FAILED|PASSED  each diagnostic report
+  and a closing summary:
+    [SIM] --- summary ---
+    [SIM] ticks run: N (last tick at T ms)
+    [SIM] warning intervals: K
+    [SIM]   warning from S ms to E ms (D ms)      active on the ticks S..E-10
+    [SIM]   warning from S ms to the end (still active at T ms)
+    [SIM] diagnostic reports: M
+    [SIM]   t=T ms: 0xID NAME FAILED|PASSED
+
+CSV (--csv): a header line of quoted column names, then one row per tick:
+  "time","latch_raw","occupancy_raw","speed_raw","door_raw","ignition_raw",
+  "latch_filtered","latch_filtered_status","occupancy_filtered",
+  "occupancy_filtered_status","vehicle_speed","vehicle_speed_status","ignition_state",
+  "ignition_state_status","door_closed","door_closed_status","warning_request"
+  time is the tick's g_time_ms in seconds with three decimals (0.010, 0.020, ...). The raw
+  columns are the inputs in force for the tick; the others are what the components
+  published and requested on it. A status of 132 (0x84) means "never received".
+
+Exit status:
+  0  the run completed
+  1  an output file (or standard output) could not be written
+  2  bad command line or bad scenario; nothing was run
+)";
+
+struct PathOption {
+  const char* name;
+  std::optional<std::string> Options::*field;
+};
+
+constexpr PathOption kPathOptions[] = {
+    {"--csv", &Options::csv_path},
+    {"--vcd", &Options::vcd_path},
+};
+
+}  // namespace
+
+const char* HelpText() {
+  return kHelp;
+}
+
+OptionsResult ParseOptions(int argc, const char* const* argv) {
+  Options options;
+  OptionsResult result;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool is_option = !options_ended && arg.size() > 1u && arg.front() == '-';
+    if (!is_option) {
+      if (options.scenario_path) {
+        result.error = "more than one scenario file ('" + *options.scenario_path + "' and '" +
+                       std::string(arg) + "')";
+        return result;
+      }
+      options.scenario_path = std::string(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+      result.options = options;
+      return result;
+    }
+    // Split "--name=value"; otherwise the value is the next argument.
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0u, equals);
+    std::optional<std::string_view> value;
+    if (equals != std::string_view::npos) {
+      value = arg.substr(equals + 1u);
+    }
+    // An argument that looks like an option is not taken as a value: "--csv --vcd x" is a
+    // forgotten file name far more often than a file called "--vcd". A duration may start
+    // with a single '-', so that "--duration -5" is reported as a bad duration.
+    const auto take_value = [&](bool dash_allowed) -> bool {
+      if (value) {
+        return true;
+      }
+      if (i + 1 >= argc) {
+        return false;
+      }
+      const std::string_view next = argv[i + 1];
+      const bool looks_like_option =
+          next.size() > 1u && next.front() == '-' && (!dash_allowed || next[1] == '-');
+      if (looks_like_option) {
+        return false;
+      }
+      value = next;
+      ++i;
+      return true;
+    };
+
+    bool known = false;
+    for (const PathOption& option : kPathOptions) {
+      if (name != option.name) {
+        continue;
+      }
+      known = true;
+      if (!take_value(false) || value->empty()) {
+        result.error = std::string("option '") + option.name + "' needs a file name";
+        return result;
+      }
+      if (options.*(option.field)) {
+        result.error = std::string("option '") + option.name + "' given twice";
+        return result;
+      }
+      options.*(option.field) = std::string(*value);
+    }
+    if (known) {
+      continue;
+    }
+    if (name == "--duration") {
+      if (!take_value(true)) {
+        result.error = "option '--duration' needs a time in ms";
+        return result;
+      }
+      if (options.duration_ms) {
+        result.error = "option '--duration' given twice";
+        return result;
+      }
+      options.duration_ms = ParseDurationMs(*value);
+      if (!options.duration_ms) {
+        result.error = "invalid duration '" + std::string(*value) + "' (expected ms, 0 to " +
+                       std::to_string(kMaxTimeMs) + ")";
+        return result;
+      }
+      continue;
+    }
+    result.error = "unknown option '" + std::string(arg) + "'";
+    return result;
+  }
+  result.options = options;
+  return result;
+}
+
+}  // namespace seatbelt_sim

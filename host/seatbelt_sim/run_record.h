@@ -1,0 +1,55 @@
+// What seatbelt_sim observes during a run: the changes of the warning request and the
+// diagnostic reports, printed as they happen and summed up at the end.
+#ifndef HOST_SEATBELT_SIM_RUN_RECORD_H
+#define HOST_SEATBELT_SIM_RUN_RECORD_H
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "Std_Types.h"
+
+namespace seatbelt_sim {
+
+// The request was other than SBW_WARN_NONE on the ticks from start_ms up to, not including,
+// end_ms; no end_ms: still requested when the run ended.
+struct WarningInterval {
+  uint32 start_ms = 0u;
+  std::optional<uint32> end_ms;
+};
+
+struct DemReport {
+  uint32 time_ms = 0u;
+  uint16 event_id = 0u;
+  uint8 status = 0u;
+};
+
+// Every line goes to out, the stream the components print their trace lines to, so the lines
+// keep their order.
+class RunRecord {
+ public:
+  explicit RunRecord(std::FILE* out) : out_(out) {}
+
+  // A write of the warning request on the tick at time_ms; prints a line when it changed.
+  void OnWarningWrite(uint32 time_ms, uint8 request);
+  // A diagnostic report on the tick at time_ms; prints a line.
+  void OnDemReport(uint32 time_ms, uint16 event_id, uint8 status);
+  // The closing summary after ticks ticks, the last at last_tick_ms.
+  void PrintSummary(uint32 ticks, uint32 last_tick_ms) const;
+
+  const std::vector<WarningInterval>& warning_intervals() const { return intervals_; }
+  const std::vector<DemReport>& dem_reports() const { return reports_; }
+
+ private:
+  std::FILE* out_;
+  uint8 request_ = 0u;  // SBW_WARN_NONE until the first write
+  std::vector<WarningInterval> intervals_;
+  std::vector<DemReport> reports_;
+};
+
+// "LATCH_STUCK", "SPEED_STUCK" or "UNKNOWN".
+const char* DemEventName(uint16 event_id);
+
+}  // namespace seatbelt_sim
+
+#endif  // HOST_SEATBELT_SIM_RUN_RECORD_H

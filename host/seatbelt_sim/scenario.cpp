@@ -1,0 +1,470 @@
+// Scenario text parser. One statement per line, tokens separated by blanks, '#' starts a comment:
+//   <time_ms> <input> <value>     a stimulus (input: latch, occupancy, speed, door, ignition)
+//   <time_ms> note <text>         a line of narration printed when its time comes
+//   calibration <field> <value>   a calibration override, in force from the start
+//   end <time_ms>                 the run length
+#include "scenario.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace seatbelt_sim {
+namespace {
+
+// Longest piece of offending input quoted back in a message, so a line of binary garbage does
+// not flood the terminal.
+constexpr std::size_t kMaxQuotedChars = 40u;
+
+struct Word {
+  const char* word;
+  uint32 value;
+};
+
+struct InputSpec {
+  Input input;
+  const char* name;
+  uint32 max;
+  std::array<Word, 2> words;  // readable aliases of the two usual values
+};
+
+// Ranges are those of the setter argument types: uint8 raw latch, 32-bit occupancy and
+// ignition enumerations (any value passes through the components), uint16 speed, boolean door.
+constexpr std::array<InputSpec, 5> kInputs = {{
+    {Input::kLatch, "latch", 255u, {{{"latched", 1u}, {"unlatched", 0u}}}},
+    {Input::kOccupancy, "occupancy", UINT32_MAX, {{{"occupied", 1u}, {"empty", 0u}}}},
+    {Input::kSpeed, "speed", 65535u, {{{nullptr, 0u}, {nullptr, 0u}}}},
+    {Input::kDoor, "door", 1u, {{{"closed", 1u}, {"open", 0u}}}},
+    {Input::kIgnition, "ignition", UINT32_MAX, {{{"on", 1u}, {"off", 0u}}}},
+}};
+
+constexpr const char* kKnownInputs = "latch, occupancy, speed, door, ignition or note";
+constexpr const char* kKnownFields =
+    "latch_debounce_ms, unlatch_debounce_ms, occ_debounce_ms, speed_threshold, door_grace_ms";
+
+using Field = std::optional<uint16> CalibrationOverrides::*;
+struct FieldSpec {
+  const char* name;
+  Field field;
+};
+constexpr std::array<FieldSpec, 5> kFields = {{
+    {"latch_debounce_ms", &CalibrationOverrides::latch_debounce_ms},
+    {"unlatch_debounce_ms", &CalibrationOverrides::unlatch_debounce_ms},
+    {"occ_debounce_ms", &CalibrationOverrides::occ_debounce_ms},
+    {"speed_threshold", &CalibrationOverrides::speed_threshold},
+    {"door_grace_ms", &CalibrationOverrides::door_grace_ms},
+}};
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && IsBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// Splits off the first blank-separated token; rest keeps what follows it.
+std::string_view NextToken(std::string_view& rest) {
+  rest = TrimBlanks(rest);
+  std::size_t end = 0u;
+  while (end < rest.size() && !IsBlank(rest[end])) {
+    ++end;
+  }
+  const std::string_view token = rest.substr(0u, end);
+  rest.remove_prefix(end);
+  return token;
+}
+
+// The token in single quotes, with bytes outside printable ASCII escaped as \xNN and cut at
+// kMaxQuotedChars.
+std::string Quote(std::string_view token) {
+  std::string out = "'";
+  for (std::size_t i = 0u; i < token.size() && i < kMaxQuotedChars; ++i) {
+    const auto byte = static_cast<unsigned char>(token[i]);
+    if (byte >= 0x20u && byte < 0x7Fu) {
+      out += static_cast<char>(byte);
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[byte >> 4u];
+      out += kHex[byte & 0x0Fu];
+    }
+  }
+  if (token.size() > kMaxQuotedChars) {
+    out += "...";
+  }
+  out += "'";
+  return out;
+}
+
+enum class NumberKind { kOk, kNegative, kTooLarge, kNotANumber };
+
+struct Number {
+  NumberKind kind;
+  uint32 value;
+};
+
+// Decimal digits only; a leading '-' followed by digits is recognised so the message can say
+// "negative" rather than "not a number".
+Number ParseNumber(std::string_view token, uint32 max) {
+  bool negative = false;
+  if (!token.empty() && token.front() == '-') {
+    negative = true;
+    token.remove_prefix(1);
+  }
+  if (token.empty()) {
+    return {NumberKind::kNotANumber, 0u};
+  }
+  std::uint64_t value = 0u;
+  bool overflow = false;
+  for (char c : token) {
+    if (c < '0' || c > '9') {
+      return {NumberKind::kNotANumber, 0u};
+    }
+    value = value * 10u + static_cast<std::uint64_t>(c - '0');
+    if (value > UINT32_MAX) {
+      overflow = true;
+      value = UINT32_MAX;  // keep scanning: a later letter still makes it garbage
+    }
+  }
+  if (negative) {
+    return {NumberKind::kNegative, 0u};
+  }
+  if (overflow || value > max) {
+    return {NumberKind::kTooLarge, 0u};
+  }
+  return {NumberKind::kOk, static_cast<uint32>(value)};
+}
+
+std::string RangeText(uint32 max) {
+  return "0 to " + std::to_string(max);
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view name) { scenario_.name = std::string(name); }
+
+  ParseResult Run(std::string_view text) {
+    std::size_t line_number = 0u;
+    while (!text.empty()) {
+      ++line_number;
+      const std::size_t newline = text.find('\n');
+      const std::string_view line = text.substr(0u, newline);
+      text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1u);
+      if (!ParseLine(line, line_number)) {
+        return Fail();
+      }
+    }
+    if (!seen_statement_) {
+      error_ = {0u, "empty scenario: no stimulus, calibration or 'end' line"};
+      return Fail();
+    }
+    if (scenario_.end_ms && !scenario_.stimuli.empty() &&
+        scenario_.stimuli.back().time_ms > *scenario_.end_ms) {
+      for (const Stimulus& stimulus : scenario_.stimuli) {
+        if (stimulus.time_ms > *scenario_.end_ms) {
+          error_ = {stimulus.line, "time " + std::to_string(stimulus.time_ms) +
+                                       " lies after the end at " +
+                                       std::to_string(*scenario_.end_ms) + " ms (line " +
+                                       std::to_string(end_line_) + ") and would never apply"};
+          return Fail();
+        }
+      }
+    }
+    ParseResult result;
+    result.scenario = std::move(scenario_);
+    return result;
+  }
+
+ private:
+  ParseResult Fail() {
+    ParseResult result;
+    result.error = error_;
+    return result;
+  }
+
+  bool Error(std::size_t line, std::string message) {
+    error_ = {line, std::move(message)};
+    return false;
+  }
+
+  bool ParseLine(std::string_view line, std::size_t number) {
+    const std::size_t comment = line.find('#');
+    std::string_view rest = line.substr(0u, comment);
+    const std::string_view first = NextToken(rest);
+    if (first.empty()) {
+      return true;
+    }
+    seen_statement_ = true;
+    if (first == "end") {
+      return ParseEnd(rest, number);
+    }
+    if (first == "calibration") {
+      return ParseCalibration(rest, number);
+    }
+    return ParseStimulus(first, rest, number);
+  }
+
+  bool ExpectEndOfLine(std::string_view rest, std::size_t number, const char* after) {
+    const std::string_view extra = NextToken(rest);
+    if (!extra.empty()) {
+      return Error(number, "unexpected " + Quote(extra) + " after " + after);
+    }
+    return true;
+  }
+
+  bool ParseTime(std::string_view token, std::size_t number, uint32& time) {
+    const Number parsed = ParseNumber(token, kMaxTimeMs);
+    switch (parsed.kind) {
+      case NumberKind::kOk:
+        time = parsed.value;
+        return true;
+      case NumberKind::kNegative:
+        return Error(number, "negative time " + Quote(token));
+      case NumberKind::kTooLarge:
+        return Error(number,
+                     "time " + Quote(token) + " out of range (" + RangeText(kMaxTimeMs) + " ms)");
+      case NumberKind::kNotANumber:
+        break;
+    }
+    return Error(number,
+                 "bad time " + Quote(token) + ": expected milliseconds, " + RangeText(kMaxTimeMs));
+  }
+
+  bool ParseEnd(std::string_view rest, std::size_t number) {
+    if (scenario_.end_ms) {
+      return Error(number,
+                   "second 'end' line (the first is line " + std::to_string(end_line_) + ")");
+    }
+    const std::string_view token = NextToken(rest);
+    if (token.empty()) {
+      return Error(number, "missing time after 'end'");
+    }
+    uint32 time = 0u;
+    if (!ParseTime(token, number, time) || !ExpectEndOfLine(rest, number, "the end time")) {
+      return false;
+    }
+    scenario_.end_ms = time;
+    end_line_ = number;
+    return true;
+  }
+
+  bool ParseCalibration(std::string_view rest, std::size_t number) {
+    const std::string_view name = NextToken(rest);
+    if (name.empty()) {
+      return Error(number,
+                   std::string("missing field after 'calibration' (one of ") + kKnownFields + ")");
+    }
+    const FieldSpec* spec = nullptr;
+    std::size_t index = 0u;
+    for (; index < kFields.size(); ++index) {
+      if (name == kFields[index].name) {
+        spec = &kFields[index];
+        break;
+      }
+    }
+    if (spec == nullptr) {
+      return Error(number,
+                   "unknown calibration field " + Quote(name) + " (known: " + kKnownFields + ")");
+    }
+    std::optional<uint16>& field = scenario_.calibration.*(spec->field);
+    if (field) {
+      return Error(number, std::string("calibration field '") + spec->name +
+                               "' set twice (first on line " +
+                               std::to_string(calibration_lines_[index]) + ")");
+    }
+    const std::string_view token = NextToken(rest);
+    if (token.empty()) {
+      return Error(number, std::string("missing value for ") + spec->name);
+    }
+    const Number parsed = ParseNumber(token, 65535u);
+    if (parsed.kind == NumberKind::kNotANumber) {
+      return Error(number, "bad value " + Quote(token) + " for " + spec->name + " (expected " +
+                               RangeText(65535u) + ")");
+    }
+    if (parsed.kind != NumberKind::kOk) {
+      return Error(number, "value " + Quote(token) + " out of range for " + spec->name + " (" +
+                               RangeText(65535u) + ")");
+    }
+    if (!ExpectEndOfLine(rest, number, "the value")) {
+      return false;
+    }
+    field = static_cast<uint16>(parsed.value);
+    calibration_lines_[index] = number;
+    return true;
+  }
+
+  bool ParseStimulus(std::string_view first, std::string_view rest, std::size_t number) {
+    const bool looks_numeric =
+        first.front() == '-' || (first.front() >= '0' && first.front() <= '9');
+    if (!looks_numeric) {
+      for (const InputSpec& spec : kInputs) {
+        if (first == spec.name) {
+          return Error(number, "missing time before " + Quote(first));
+        }
+      }
+      if (first == "note") {
+        return Error(number, "missing time before 'note'");
+      }
+      return Error(number, "unknown statement " + Quote(first) +
+                               ": a line starts with a time in ms, 'calibration' or 'end'");
+    }
+    Stimulus stimulus;
+    stimulus.line = number;
+    if (!ParseTime(first, number, stimulus.time_ms)) {
+      return false;
+    }
+    if (!scenario_.stimuli.empty() && stimulus.time_ms < scenario_.stimuli.back().time_ms) {
+      const Stimulus& previous = scenario_.stimuli.back();
+      return Error(number, "time " + std::to_string(stimulus.time_ms) +
+                               " is earlier than the time before it (" +
+                               std::to_string(previous.time_ms) + " ms on line " +
+                               std::to_string(previous.line) + ")");
+    }
+    const std::string_view name = NextToken(rest);
+    if (name.empty()) {
+      return Error(number, "missing input after time " + std::to_string(stimulus.time_ms) +
+                               " (one of " + kKnownInputs + ")");
+    }
+    if (name == "note") {
+      const std::string_view text = TrimBlanks(rest);
+      if (text.empty()) {
+        return Error(number, "note without text");
+      }
+      stimulus.input = Input::kNote;
+      stimulus.text = std::string(text);
+      scenario_.stimuli.push_back(std::move(stimulus));
+      return true;
+    }
+    const InputSpec* spec = nullptr;
+    for (const InputSpec& candidate : kInputs) {
+      if (name == candidate.name) {
+        spec = &candidate;
+      }
+    }
+    if (spec == nullptr) {
+      return Error(number, "unknown signal " + Quote(name) + " (expected " + kKnownInputs + ")");
+    }
+    const std::string_view token = NextToken(rest);
+    if (token.empty()) {
+      return Error(number, std::string("missing value for ") + spec->name);
+    }
+    if (!ParseInputValue(*spec, token, number, stimulus.value) ||
+        !ExpectEndOfLine(rest, number, "the value")) {
+      return false;
+    }
+    stimulus.input = spec->input;
+    scenario_.stimuli.push_back(std::move(stimulus));
+    return true;
+  }
+
+  bool ParseInputValue(const InputSpec& spec, std::string_view token, std::size_t number,
+                       uint32& value) {
+    for (const Word& word : spec.words) {
+      if (word.word != nullptr && token == word.word) {
+        value = word.value;
+        return true;
+      }
+    }
+    const Number parsed = ParseNumber(token, spec.max);
+    if (parsed.kind == NumberKind::kOk) {
+      value = parsed.value;
+      return true;
+    }
+    if (parsed.kind != NumberKind::kNotANumber) {
+      return Error(number, "value " + Quote(token) + " out of range for " + spec.name + " (" +
+                               RangeText(spec.max) + ")");
+    }
+    std::string expected;
+    if (spec.words[0].word != nullptr) {
+      expected = std::string(spec.words[0].word) + ", " + spec.words[1].word + " or ";
+    }
+    return Error(number, "bad value " + Quote(token) + " for " + spec.name + " (expected " +
+                             expected + RangeText(spec.max) + ")");
+  }
+
+  Scenario scenario_;
+  ParseError error_;
+  bool seen_statement_ = false;
+  std::size_t end_line_ = 0u;
+  std::array<std::size_t, kFields.size()> calibration_lines_{};
+};
+
+}  // namespace
+
+const char* InputName(Input input) {
+  for (const InputSpec& spec : kInputs) {
+    if (spec.input == input) {
+      return spec.name;
+    }
+  }
+  return "note";
+}
+
+SeatbeltCalibration_t CalibrationOverrides::ApplyTo(SeatbeltCalibration_t base) const {
+  base.latch_debounce_ms = latch_debounce_ms.value_or(base.latch_debounce_ms);
+  base.unlatch_debounce_ms = unlatch_debounce_ms.value_or(base.unlatch_debounce_ms);
+  base.occ_debounce_ms = occ_debounce_ms.value_or(base.occ_debounce_ms);
+  base.speed_threshold = speed_threshold.value_or(base.speed_threshold);
+  base.door_grace_ms = door_grace_ms.value_or(base.door_grace_ms);
+  return base;
+}
+
+ParseResult ParseScenario(std::string_view text, std::string_view name) {
+  return Parser(name).Run(text);
+}
+
+ParseResult LoadScenarioFile(const std::string& path) {
+  ParseResult result;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             &std::fclose);
+  if (!file) {
+    result.error = {0u, std::string("cannot open: ") + std::strerror(errno)};
+    return result;
+  }
+  std::string text;
+  std::array<char, 65536> chunk;
+  std::size_t got = 0u;
+  while ((got = std::fread(chunk.data(), 1u, chunk.size(), file.get())) > 0u) {
+    text.append(chunk.data(), got);
+  }
+  // A directory opens fine on Linux and fails only on the read.
+  if (std::ferror(file.get()) != 0) {
+    result.error = {0u, std::string("cannot read: ") + std::strerror(errno)};
+    return result;
+  }
+  return ParseScenario(text, path);
+}
+
+std::string FormatParseError(std::string_view name, const ParseError& error) {
+  std::string out(name);
+  if (error.line != 0u) {
+    out += ":" + std::to_string(error.line);
+  }
+  out += ": " + error.message;
+  return out;
+}
+
+uint32 TicksForDuration(uint32 end_ms) {
+  // 64-bit so that rounding kMaxTimeMs - 9 up cannot wrap.
+  return static_cast<uint32>((static_cast<std::uint64_t>(end_ms) + kTickMs - 1u) / kTickMs);
+}
+
+std::optional<uint32> ParseDurationMs(std::string_view text) {
+  const Number parsed = ParseNumber(text, kMaxTimeMs);
+  if (parsed.kind != NumberKind::kOk) {
+    return std::nullopt;
+  }
+  return parsed.value;
+}
+
+}  // namespace seatbelt_sim

@@ -1,0 +1,175 @@
+// The 10 ms schedule of seatbelt_sim.
+#include "simulation.h"
+
+#include "Occupancy_Sensor_IF.h"
+#include "Rte_Host.h"
+#include "SeatbeltWarning_Logic.h"
+#include "Seatbelt_Sensor_IF.h"
+#include "VehicleState_IF.h"
+
+namespace seatbelt_sim {
+namespace {
+
+// The raw inputs as the host last set them. The values are the components' power-on values,
+// which the host also sets explicitly before the first tick so that this record and the
+// components agree from the start.
+struct RawInputs {
+  uint8 latch = 1u;  // latched
+  uint32 occupancy = OCC_EMPTY;
+  uint16 speed = 0u;
+  boolean door = TRUE;  // closed
+  uint32 ignition = IGN_OFF;
+};
+
+void SetAllInputs(const RawInputs& raw) {
+  Seatbelt_Sensor_IF_SetRaw(raw.latch);
+  Occupancy_Sensor_IF_SetRaw(raw.occupancy);
+  VehicleState_IF_SetSpeed(raw.speed);
+  VehicleState_IF_SetDoorClosed(raw.door);
+  VehicleState_IF_SetIgnition(raw.ignition);
+}
+
+// Word shown after a stimulus value that has a name, e.g. " (open)".
+const char* ValueWord(Input input, uint32 value) {
+  switch (input) {
+    case Input::kLatch:
+      return value == 0u ? " (unlatched)" : " (latched)";
+    case Input::kOccupancy:
+      return value == OCC_EMPTY ? " (empty)" : value == OCC_OCCUPIED ? " (occupied)" : "";
+    case Input::kDoor:
+      return value == 0u ? " (open)" : " (closed)";
+    case Input::kIgnition:
+      return value == IGN_OFF ? " (off)" : value == IGN_ON ? " (on)" : "";
+    case Input::kSpeed:
+    case Input::kNote:
+      break;
+  }
+  return "";
+}
+
+// The parser keeps every value within its input's type, so the narrowing casts are exact.
+void Apply(const Stimulus& stimulus, RawInputs& raw, std::FILE* out) {
+  switch (stimulus.input) {
+    case Input::kLatch:
+      raw.latch = static_cast<uint8>(stimulus.value);
+      Seatbelt_Sensor_IF_SetRaw(raw.latch);
+      break;
+    case Input::kOccupancy:
+      raw.occupancy = stimulus.value;
+      Occupancy_Sensor_IF_SetRaw(raw.occupancy);
+      break;
+    case Input::kSpeed:
+      raw.speed = static_cast<uint16>(stimulus.value);
+      VehicleState_IF_SetSpeed(raw.speed);
+      break;
+    case Input::kDoor:
+      raw.door = static_cast<boolean>(stimulus.value);
+      VehicleState_IF_SetDoorClosed(raw.door);
+      break;
+    case Input::kIgnition:
+      raw.ignition = stimulus.value;
+      VehicleState_IF_SetIgnition(raw.ignition);
+      break;
+    case Input::kNote:
+      std::fprintf(out, "[SIM] t=%u ms: note: %s\n", g_time_ms, stimulus.text.c_str());
+      return;
+  }
+  std::fprintf(out, "[SIM] t=%u ms: set %s = %u%s\n", g_time_ms, InputName(stimulus.input),
+               stimulus.value, ValueWord(stimulus.input, stimulus.value));
+}
+
+void Sample(const RawInputs& raw, TickSample& sample) {
+  const Rte_SeatbeltLatchFiltered_t latch = Rte_Read_SeatbeltLatchFiltered();
+  const Rte_OccupancyFiltered_t occupancy = Rte_Read_OccupancyFiltered();
+  const Rte_VehicleSpeed_t speed = Rte_Read_VehicleSpeed();
+  const Rte_IgnitionState_t ignition = Rte_Read_IgnitionState();
+  const Rte_DoorClosed_t door = Rte_Read_DoorClosed();
+  sample.time_ms = g_time_ms;
+  auto& v = sample.values;
+  v[kLatchRaw] = raw.latch;
+  v[kOccupancyRaw] = raw.occupancy;
+  v[kSpeedRaw] = raw.speed;
+  v[kDoorRaw] = raw.door;
+  v[kIgnitionRaw] = raw.ignition;
+  v[kLatchFiltered] = latch.value;
+  v[kLatchFilteredStatus] = latch.status;
+  v[kOccupancyFiltered] = occupancy.value;
+  v[kOccupancyFilteredStatus] = occupancy.status;
+  v[kVehicleSpeed] = speed.value;
+  v[kVehicleSpeedStatus] = speed.status;
+  v[kIgnitionState] = ignition.value;
+  v[kIgnitionStateStatus] = ignition.status;
+  v[kDoorClosed] = door.value;
+  v[kDoorClosedStatus] = door.status;
+  v[kWarningRequest] = RteHost_GetWarningRequest();
+}
+
+void OnWarningWrite(uint8 request, void* context) {
+  static_cast<RunRecord*>(context)->OnWarningWrite(g_time_ms, request);
+}
+
+void OnDemReport(uint16 event_id, uint8 status, void* context) {
+  static_cast<RunRecord*>(context)->OnDemReport(g_time_ms, event_id, status);
+}
+
+}  // namespace
+
+TickSample InitialSample() {
+  TickSample sample;
+  Sample(RawInputs{}, sample);
+  return sample;
+}
+
+void RunSimulation(const Scenario& scenario, uint32 ticks, std::FILE* out, RunRecord& record,
+                   CsvWriter* csv, VcdWriter* vcd) {
+  const SeatbeltCalibration_t calibration =
+      scenario.calibration.ApplyTo(RteHost_DefaultCalibration());
+  RteHost_SetCalibration(&calibration);
+  RteHost_SetWarningListener(&OnWarningWrite, &record);
+  RteHost_SetDemListener(&OnDemReport, &record);
+
+  std::fprintf(out, "[SIM] scenario %s: %u ticks of %u ms, until %u ms\n", scenario.name.c_str(),
+               ticks, kTickMs, ticks * kTickMs);
+  std::fprintf(out,
+               "[SIM] calibration: latch_debounce_ms=%u unlatch_debounce_ms=%u "
+               "occ_debounce_ms=%u speed_threshold=%u door_grace_ms=%u\n",
+               calibration.latch_debounce_ms, calibration.unlatch_debounce_ms,
+               calibration.occ_debounce_ms, calibration.speed_threshold, calibration.door_grace_ms);
+
+  RawInputs raw;
+  SetAllInputs(raw);
+  g_time_ms = 0u;
+  SeatbeltWarning_Logic_Init();
+
+  const std::vector<Stimulus>& stimuli = scenario.stimuli;
+  std::size_t next = 0u;
+  TickSample sample;
+  const bool logging = csv != nullptr || vcd != nullptr;
+  for (uint32 tick = 0u; tick < ticks; ++tick) {
+    g_time_ms += kTickMs;
+    while (next < stimuli.size() && stimuli[next].time_ms <= g_time_ms) {
+      Apply(stimuli[next], raw, out);
+      ++next;
+    }
+    // Providers first, so the warning logic sees the values of this tick.
+    VehicleState_IF_10ms();
+    Seatbelt_Sensor_IF_10ms();
+    Occupancy_Sensor_IF_10ms();
+    SeatbeltWarning_Logic_10ms();
+    if (logging) {
+      Sample(raw, sample);
+      if (csv != nullptr) {
+        csv->Write(sample);
+      }
+      if (vcd != nullptr) {
+        vcd->Write(sample);
+      }
+    }
+  }
+
+  RteHost_SetWarningListener(nullptr, nullptr);
+  RteHost_SetDemListener(nullptr, nullptr);
+  record.PrintSummary(ticks, g_time_ms);
+}
+
+}  // namespace seatbelt_sim
