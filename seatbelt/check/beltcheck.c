@@ -3,8 +3,8 @@
  * ticks, starting from their initial state, and checks their published values at four points.
  * A wrong value ends the program with the standard assertion report on stderr.
  *
- * The reports name the file "beltcheck" and the lines 29, 34, 41 and 43 whatever the layout of
- * this source, so a #line directive precedes each check. The checks are the purpose of the
+ * The reports are known by file "beltcheck" and lines 29, 34, 41 and 43; a #line directive before
+ * each check keeps them so whatever the layout of this source. The checks are the purpose of the
  * program, so they stay active in release builds too.
  */
 #undef NDEBUG
