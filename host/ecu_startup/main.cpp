@@ -47,7 +47,7 @@ const char kHelp[] =
     "Plays an engine control unit's startup through the startup monitor: Init, the critical\n"
     "systems check, then the phases BSW_INIT, RTE_START, APP_INIT and RUNNING.\n"
     "\n"
-    "Options (also as --option=VALUE):\n"
+    "Options (also as --option=VALUE; a repeated option overrides the earlier one):\n"
     "  --fail-at PHASE       report an error once PHASE is reached and stop the startup there.\n"
     "                        PHASE: init, bsw_init, rte_start, app_init, running\n"
     "  --error ERROR         the error to report (needs --fail-at). ERROR: clock_fail,\n"
@@ -128,12 +128,12 @@ void Play(const Scenario& s) {
       }
     } else {
       StartupMonitor_SetPhase(phase.name.value);
-      std::snprintf(operation, sizeof(operation), "SetPhase(%s)", phase.name.label);
+      (void)std::snprintf(operation, sizeof(operation), "SetPhase(%s)", phase.name.label);
       PrintStep(&step, operation);
     }
     if (s.failAt == &phase) {
       StartupMonitor_ReportError(injected);
-      std::snprintf(operation, sizeof(operation), "ReportError(%s)", ErrorLabel(injected));
+      (void)std::snprintf(operation, sizeof(operation), "ReportError(%s)", ErrorLabel(injected));
       PrintStep(&step, operation);
       break;  // a unit stops its startup at the first error
     }
@@ -145,8 +145,8 @@ void Play(const Scenario& s) {
 }
 
 int UsageError(const char* message, const char* what, const char* expected) {
-  std::fprintf(stderr, "ecu_startup: %s '%s'%s\nTry 'ecu_startup --help'.\n", message, what,
-               expected);
+  (void)std::fprintf(stderr, "ecu_startup: %s '%s'%s\nTry 'ecu_startup --help'.\n", message, what,
+                     expected);
   return kExitUsage;
 }
 
@@ -175,9 +175,10 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; i++) {
     const char* value = nullptr;
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kHelp, stdout);
+      (void)std::fputs(kHelp, stdout);
       return 0;
-    } else if (std::strcmp(argv[i], "--emergency-recovery") == 0) {
+    }
+    if (std::strcmp(argv[i], "--emergency-recovery") == 0) {
       s.emergencyRecovery = true;
     } else if (OptionWithValue("--fail-at", argc, argv, &i, &value)) {
       if (value == nullptr) {

@@ -42,7 +42,7 @@ const char kHelp[] =
     "Exit status: 0 after a run or --help; 2 for a bad option (message on standard error).\n";
 
 int UsageError(const char* message, const char* what) {
-  std::fprintf(stderr, "hazardscope: %s '%s'\nTry 'hazardscope --help'.\n", message, what);
+  (void)std::fprintf(stderr, "hazardscope: %s '%s'\nTry 'hazardscope --help'.\n", message, what);
   return kExitUsage;
 }
 
@@ -70,9 +70,10 @@ int main(int argc, char** argv) {
     const char* arg = argv[i];
     const char* value = nullptr;
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-      std::fputs(kHelp, stdout);
+      (void)std::fputs(kHelp, stdout);
       return 0;
-    } else if (std::strcmp(arg, "--seed") == 0) {
+    }
+    if (std::strcmp(arg, "--seed") == 0) {
       if (i + 1 >= argc) {
         return UsageError("missing value after", arg);
       }
