@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Continuous integration for the Cortex-M target: installs the cross toolchain and QEMU, builds
+# the cortex-m preset, checks the footprint against its budgets, and runs the board self-tests,
+# beltcheck and its failing-calibration build on the emulated board, checking the output and the
+# exit status of each. Any failure fails the run.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/../.."
+
+board_dir=targets/cortex-m
+# The preset's binary folder unless the caller names another one.
+build_dir=${CORTEXM_BUILD_DIR:-build/cortex-m}
+bin=$build_dir/bin
+
+section() { printf '\n==== %s (%ds) ====\n' "$*" "$SECONDS"; }
+
+if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+  section "Installing the cross toolchain and QEMU"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends cmake ninja-build python3 \
+    gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-newlib \
+    qemu-system-arm >/dev/null
+fi
+
+section "Build: cortex-m preset"
+cmake --preset cortex-m -B "$build_dir" >/dev/null
+cmake --build "$build_dir" -j2
+
+section "Footprint script tests"
+python3 -m unittest discover -s "$board_dir/tests" -p 'test_*.py'
+
+section "Footprint against the budgets ($board_dir/footprint-budget.txt)"
+python3 "$board_dir/footprint.py" --build-dir "$build_dir" \
+  --budget "$board_dir/footprint-budget.txt" --output "$build_dir/footprint.md"
+
+section "Programs on the emulated board"
+passed=0
+failed=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# run NAME [--timeout S]: runs bin/NAME.elf on the board; sets status, out and err.
+run() {
+  local name=$1
+  shift
+  status=0
+  "$board_dir/run-qemu.sh" "$@" "$bin/$name.elf" >"$work/out" 2>"$work/err" || status=$?
+  out=$(cat "$work/out")
+  err=$(cat "$work/err")
+}
+
+# check DESCRIPTION CONDITION...: counts one expectation and shows what the program did when
+# it does not hold.
+check() {
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok: $what"
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $what"
+    printf '  exit status %s\n  stdout: %s\n  stderr: %s\n' "$status" "$out" "$err"
+  fi
+}
+contains() { [[ "$1" == *"$2"* ]]; }
+# Compares the whole of standard output, trailing newline included.
+stdout_is() { printf '%s\n' "$1" | cmp -s - "$work/out"; }
+
+# The board's own endings first: each must reach the host as its own exit status. The plain
+# semihosting exit would turn any failure into 1, and an abort that never reaches the exit call
+# would hang the board, so every non-zero status is checked for its exact value.
+run board_selftest_pass
+check "self-test returns 0 from main: status 0" test "$status" -eq 0
+check "self-test output unflushed at exit still arrives" \
+  test "$out" = $'board self-test: startup ok\nboard self-test: pass'
+check "self-test writes standard error apart from standard output" \
+  test "$err" = "board self-test: stderr"
+
+run board_selftest_exit3
+check "exit(3): status 3" test "$status" -eq 3
+
+run board_selftest_abort
+check "failed assertion: status 134 (abort)" test "$status" -eq 134
+check "failed assertion: report on standard error" contains "$err" 'assertion "divisor == 0.0f" failed'
+
+run board_selftest_fault
+check "undefined instruction: status 139 (fault)" test "$status" -eq 139
+check "undefined instruction: HardFault reported" contains "$err" "unexpected exception 03"
+
+run board_selftest_hang --timeout 3
+check "hung board: stopped by the time limit, status 124" test "$status" -eq 124
+
+# beltcheck as built for the board.
+run beltcheck
+check "beltcheck: status 0" test "$status" -eq 0
+check "beltcheck: prints the pass line and a newline" stdout_is "All debounce tests passed"
+check "beltcheck: nothing on standard error" test -z "$err"
+
+# The same source with an occupancy debounce of 200 ms: the third check must stop it.
+run beltcheck_failing_cal
+check "beltcheck with failing calibration: non-zero status" test "$status" -ne 0
+check "beltcheck with failing calibration: nothing on standard output" test -z "$out"
+check "beltcheck with failing calibration: assertion report for line 41" contains "$err" \
+  'assertion "Rte_Read_OccupancyFiltered().value == OCC_OCCUPIED" failed: file "beltcheck", line 41, function: main'
+
+section "Cortex-M checks done"
+echo "board: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
