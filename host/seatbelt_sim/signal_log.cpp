@@ -174,7 +174,12 @@ bool VcdWriter::Open(const std::string& path, const std::string& comment, const 
   header += "$date\n  " + std::string(date) + "\n$end\n";
   header += "$version\n  seatbelt_sim\n$end\n";
   if (!comment.empty()) {
-    header += "$comment\n  " + comment + "\n$end\n";
+    // A '$' in the text (a file name, say) could close the section early.
+    std::string safe = comment;
+    for (char& c : safe) {
+      c = c == '$' ? '_' : c;
+    }
+    header += "$comment\n  " + safe + "\n$end\n";
   }
   header += "$timescale 1 ms $end\n";
   header += "$scope module seatbelt $end\n";

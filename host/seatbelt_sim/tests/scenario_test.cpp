@@ -28,7 +28,7 @@ std::string ParseError(std::string_view text) {
   return FormatParseError("s.txt", result.error);
 }
 
-TEST(ScenarioParser, ReadsEveryKindOfStatement) {
+TEST(SeatbeltSimScenario, ReadsEveryKindOfStatement) {
   const Scenario scenario = ParseOk(
       "# comment line\r\n"
       "\r\n"
@@ -74,14 +74,14 @@ TEST(ScenarioParser, ReadsEveryKindOfStatement) {
   EXPECT_EQ(scenario.stimuli[3].text, "Pulling away, slowly");
 }
 
-TEST(ScenarioParser, AcceptsScenariosWithoutStimuliOrEnd) {
+TEST(SeatbeltSimScenario, AcceptsScenariosWithoutStimuliOrEnd) {
   EXPECT_FALSE(ParseOk("calibration latch_debounce_ms 0\n").end_ms.has_value());
   EXPECT_TRUE(ParseOk("end 0\n").stimuli.empty());
   // A stimulus exactly at the end still applies, on the last tick.
   EXPECT_EQ(ParseOk("100 speed 1\nend 100\n").stimuli.size(), 1u);
 }
 
-TEST(ScenarioParser, OverridesOnlyTheCalibrationFieldsGiven) {
+TEST(SeatbeltSimScenario, OverridesOnlyTheCalibrationFieldsGiven) {
   const Scenario scenario = ParseOk(
       "calibration latch_debounce_ms 1\ncalibration unlatch_debounce_ms 2\n"
       "calibration occ_debounce_ms 65535\nend 0\n");
@@ -105,7 +105,7 @@ void ExpectErrors(const std::vector<BadCase>& cases) {
   }
 }
 
-TEST(ScenarioParserErrors, UnknownNames) {
+TEST(SeatbeltSimScenarioErrors, UnknownNames) {
   ExpectErrors({
       {"0 ignition on\n1200 sped 30\n",
        "s.txt:2: unknown signal 'sped' (expected latch, occupancy, speed, door, ignition or "
@@ -123,7 +123,7 @@ TEST(ScenarioParserErrors, UnknownNames) {
   });
 }
 
-TEST(ScenarioParserErrors, ValuesOutOfRangeForTheirType) {
+TEST(SeatbeltSimScenarioErrors, ValuesOutOfRangeForTheirType) {
   ExpectErrors({
       {"0 latch 256\n", "s.txt:1: value '256' out of range for latch (0 to 255)"},
       {"0 speed 65536\n", "s.txt:1: value '65536' out of range for speed (0 to 65535)"},
@@ -142,7 +142,7 @@ TEST(ScenarioParserErrors, ValuesOutOfRangeForTheirType) {
   });
 }
 
-TEST(ScenarioParserErrors, BadOrMissingTimes) {
+TEST(SeatbeltSimScenarioErrors, BadOrMissingTimes) {
   ExpectErrors({
       {"speed 30\n", "s.txt:1: missing time before 'speed'"},
       {"note hello\n", "s.txt:1: missing time before 'note'"},
@@ -163,7 +163,7 @@ TEST(ScenarioParserErrors, BadOrMissingTimes) {
   });
 }
 
-TEST(ScenarioParserErrors, IncompleteOrOverlongLines) {
+TEST(SeatbeltSimScenarioErrors, IncompleteOrOverlongLines) {
   ExpectErrors({
       {"100\n",
        "s.txt:1: missing input after time 100 (one of latch, occupancy, speed, door, ignition "
@@ -181,7 +181,7 @@ TEST(ScenarioParserErrors, IncompleteOrOverlongLines) {
   });
 }
 
-TEST(ScenarioParserErrors, EmptyInputAndGarbage) {
+TEST(SeatbeltSimScenarioErrors, EmptyInputAndGarbage) {
   ExpectErrors({
       {"", "s.txt: empty scenario: no stimulus, calibration or 'end' line"},
       {"\n\n  # nothing but comments\n\t\n",
@@ -198,7 +198,7 @@ TEST(ScenarioParserErrors, EmptyInputAndGarbage) {
                 "...' (expected latch, occupancy, speed, door, ignition or note)");
 }
 
-TEST(ScenarioFile, ReportsFilesThatCannotBeRead) {
+TEST(SeatbeltSimScenarioFile, ReportsFilesThatCannotBeRead) {
   ParseResult missing = LoadScenarioFile("/nonexistent/scenario.txt");
   ASSERT_FALSE(missing.scenario.has_value());
   EXPECT_EQ(FormatParseError("x.txt", missing.error),
@@ -209,7 +209,7 @@ TEST(ScenarioFile, ReportsFilesThatCannotBeRead) {
   EXPECT_EQ(FormatParseError("/", directory.error), "/: cannot read: Is a directory");
 }
 
-TEST(ScenarioFile, ParsesAFileAndNamesItsLinesInErrors) {
+TEST(SeatbeltSimScenarioFile, ParsesAFileAndNamesItsLinesInErrors) {
   const std::string path = ::testing::TempDir() + "seatbelt_sim_scenario_test.txt";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr);
@@ -224,7 +224,7 @@ TEST(ScenarioFile, ParsesAFileAndNamesItsLinesInErrors) {
                 "or note)");
 }
 
-TEST(ScenarioTiming, RoundsTheEndUpToWholeTicks) {
+TEST(SeatbeltSimTiming, RoundsTheEndUpToWholeTicks) {
   EXPECT_EQ(TicksForDuration(0u), 0u);
   EXPECT_EQ(TicksForDuration(1u), 1u);
   EXPECT_EQ(TicksForDuration(10u), 1u);
@@ -235,7 +235,7 @@ TEST(ScenarioTiming, RoundsTheEndUpToWholeTicks) {
   EXPECT_EQ(TicksForDuration(kMaxTimeMs), 429496729u);
 }
 
-TEST(BuiltinScenario, ParsesAndRunsThirtySeconds) {
+TEST(SeatbeltSimBuiltin, ParsesAndRunsThirtySeconds) {
   const Scenario scenario = ParseOk(BuiltinScenarioText());
   EXPECT_EQ(scenario.end_ms, std::optional<uint32>(30000u));
   EXPECT_FALSE(scenario.stimuli.empty());
@@ -248,7 +248,7 @@ OptionsResult Parse(std::vector<const char*> args) {
   return ParseOptions(static_cast<int>(args.size()), args.data());
 }
 
-TEST(CommandLine, ReadsOptionsInBothForms) {
+TEST(SeatbeltSimCommandLine, ReadsOptionsInBothForms) {
   const OptionsResult result =
       Parse({"--csv", "out.csv", "--vcd=out.vcd", "--duration", "86400000", "drive.txt"});
   ASSERT_TRUE(result.options.has_value()) << result.error;
@@ -274,7 +274,7 @@ TEST(CommandLine, ReadsOptionsInBothForms) {
   EXPECT_TRUE(help_first.options->help);
 }
 
-TEST(CommandLine, RejectsBadOptionsWithAClearMessage) {
+TEST(SeatbeltSimCommandLine, RejectsBadOptionsWithAClearMessage) {
   const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
       {{"--duration", "abc"}, "invalid duration 'abc' (expected ms, 0 to 4294967290)"},
       {{"--duration", "-5"}, "invalid duration '-5' (expected ms, 0 to 4294967290)"},

@@ -1,0 +1,285 @@
+// seatbelt_sim as a user runs it: the built program is started for each case, with the real
+// components and runtime layer, and its output, files and exit status are checked.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "vcd_reader.h"
+
+namespace {
+
+using seatbelt_sim_test::ReadVcd;
+using seatbelt_sim_test::VcdFile;
+
+const std::string kScenarios = SEATBELT_SIM_SCENARIO_DIR;
+
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "seatbelt_sim_run_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+bool Exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+
+std::string Quote(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the program with args; stdout_path, if given, receives standard output instead.
+ProgramRun RunSim(const std::vector<std::string>& args, const std::string& stdout_path = "") {
+  const std::string out = TempPath("stdout");
+  const std::string err = TempPath("stderr");
+  std::string command = Quote(SEATBELT_SIM_EXE);
+  for (const std::string& arg : args) {
+    command += " " + Quote(arg);
+  }
+  command += " >" + Quote(stdout_path.empty() ? out : stdout_path) + " 2>" + Quote(err);
+  ProgramRun run;
+  const int raw = std::system(command.c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = ReadFile(out);
+  run.err = ReadFile(err);
+  std::remove(out.c_str());
+  std::remove(err.c_str());
+  return run;
+}
+
+// The lines from "[SIM] --- summary ---" on.
+std::vector<std::string> Summary(const std::string& out) {
+  const std::vector<std::string> lines = Lines(out);
+  for (std::size_t i = 0u; i < lines.size(); ++i) {
+    if (lines[i] == "[SIM] --- summary ---") {
+      return {lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, lines.end()};
+    }
+  }
+  return {};
+}
+
+TEST(SeatbeltSimProgram, BuiltinDriveWarnsExactlyWhenTheStoryDoes) {
+  const ProgramRun run = RunSim({});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Summary(run.out), (std::vector<std::string>{
+                                  "[SIM] ticks run: 3000 (last tick at 30000 ms)",
+                                  "[SIM] warning intervals: 2",
+                                  "[SIM]   warning from 9000 ms to 13040 ms (4040 ms)",
+                                  "[SIM]   warning from 18090 ms to 20040 ms (1950 ms)",
+                                  "[SIM] diagnostic reports: 4",
+                                  "[SIM]   t=6000 ms: diagnostic event 0x1001 LATCH_STUCK FAILED",
+                                  "[SIM]   t=6100 ms: diagnostic event 0x1001 LATCH_STUCK PASSED",
+                                  "[SIM]   t=28500 ms: diagnostic event 0x1001 LATCH_STUCK FAILED",
+                                  "[SIM]   t=28600 ms: diagnostic event 0x1001 LATCH_STUCK PASSED",
+                              }));
+
+  // Every line is either the components' trace, every 100 ms, or one of the host's own; the
+  // host's line about a tick comes before that tick's trace line.
+  const std::vector<std::string> lines = Lines(run.out);
+  unsigned next_trace_ms = 100u;
+  std::size_t warning_line = 0u;
+  std::size_t trace_9000 = 0u;
+  for (std::size_t i = 0u; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.rfind("[TIME ", 0u) == 0u) {
+      unsigned time_ms = 0u;
+      ASSERT_EQ(std::sscanf(line.c_str(), "[TIME %u]", &time_ms), 1) << line;
+      EXPECT_EQ(time_ms, next_trace_ms) << line;
+      next_trace_ms += 100u;
+      trace_9000 = time_ms == 9000u ? i : trace_9000;
+    } else {
+      ASSERT_EQ(line.rfind("[SIM] ", 0u), 0u) << "unmarked line: " << line;
+      warning_line = line == "[SIM] t=9000 ms: warning request 0 -> 2 (ACTIVE)" ? i : warning_line;
+    }
+  }
+  EXPECT_EQ(next_trace_ms, 30100u) << "trace lines missing";
+  EXPECT_EQ(lines[trace_9000], "[TIME  9000] IGN=1 SPD=25 OCC=1 LATCH=0 DOOR=1 GRACE=0 WARN=2");
+  EXPECT_EQ(warning_line + 1u, trace_9000);
+}
+
+TEST(SeatbeltSimProgram, ScenarioFileWithCsvAndVcdLogs) {
+  const std::string csv_path = TempPath("door_grace.csv");
+  const std::string vcd_path = TempPath("door_grace.vcd");
+  const ProgramRun run =
+      RunSim({"--csv", csv_path, "--vcd", vcd_path, kScenarios + "/door_grace.txt"});
+  const std::string csv = ReadFile(csv_path);
+  const VcdFile vcd = ReadVcd(ReadFile(vcd_path));
+  std::remove(csv_path.c_str());
+  std::remove(vcd_path.c_str());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Summary(run.out), (std::vector<std::string>{
+                                  "[SIM] ticks run: 1000 (last tick at 10000 ms)",
+                                  "[SIM] warning intervals: 1",
+                                  "[SIM]   warning from 4490 ms to 8040 ms (3550 ms)",
+                                  "[SIM] diagnostic reports: 2",
+                                  "[SIM]   t=5010 ms: diagnostic event 0x1001 LATCH_STUCK FAILED",
+                                  "[SIM]   t=5110 ms: diagnostic event 0x1001 LATCH_STUCK PASSED",
+                              }));
+
+  const std::vector<std::string> rows = Lines(csv);
+  ASSERT_EQ(rows.size(), 1001u);
+  EXPECT_EQ(rows[0].substr(0u, 41u), "\"time\",\"latch_raw\",\"occupancy_raw\",\"speed");
+  EXPECT_EQ(rows[1], "0.010,0,1,30,0,1,1,0,0,0,30,0,1,0,0,0,0");
+  EXPECT_EQ(rows[448], "4.480,0,1,30,1,1,0,0,1,0,30,0,1,0,1,0,0");
+  EXPECT_EQ(rows[449], "4.490,0,1,30,1,1,0,0,1,0,30,0,1,0,1,0,2");
+  EXPECT_EQ(rows[1000], "10.000,1,1,30,1,1,1,0,1,0,30,0,1,0,1,0,0");
+
+  // The waveform holds the same values as the table on every tick.
+  ASSERT_EQ(vcd.error, "");
+  EXPECT_EQ(vcd.last_time, 10000u);
+  std::vector<std::string> names;
+  {
+    std::istringstream header(rows[0]);
+    std::string quoted;
+    while (std::getline(header, quoted, ',')) {
+      names.push_back(quoted.substr(1u, quoted.size() - 2u));
+    }
+  }
+  ASSERT_EQ(names.size(), vcd.vars.size() + 1u);
+  for (std::size_t r = 1u; r < rows.size(); ++r) {
+    std::istringstream row(rows[r]);
+    std::string cell;
+    std::getline(row, cell, ',');
+    const std::uint64_t time_ms = r * 10u;
+    ASSERT_EQ(cell, std::to_string(time_ms / 1000u) + "." +
+                        std::to_string(1000u + time_ms % 1000u).substr(1u));
+    for (std::size_t c = 1u; std::getline(row, cell, ','); ++c) {
+      ASSERT_EQ(std::to_string(vcd.vars.at(names[c]).At(time_ms)), cell)
+          << names[c] << " at " << time_ms << " ms";
+    }
+  }
+}
+
+TEST(SeatbeltSimProgram, DurationOverridesTheScenarioEnd) {
+  const ProgramRun run = RunSim({"--duration", "4495", kScenarios + "/door_grace.txt"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> summary = Summary(run.out);
+  ASSERT_GE(summary.size(), 3u);
+  EXPECT_EQ(summary[0], "[SIM] ticks run: 450 (last tick at 4500 ms)");
+  EXPECT_EQ(summary[2], "[SIM]   warning from 4490 ms to the end (still active at 4500 ms)");
+}
+
+TEST(SeatbeltSimProgram, RejectsBadScenariosAndRunsNothing) {
+  const std::string scenario = TempPath("bad.txt");
+  const std::string csv_path = TempPath("bad.csv");
+  struct Case {
+    const char* text;  // nullptr: the file does not exist
+    std::vector<std::string> extra_args;
+    std::string expected_err;
+  };
+  const std::vector<Case> cases = {
+      {"0 speed 10\n1200 sped 30\nend 2000\n",
+       {},
+       "seatbelt_sim: " + scenario +
+           ":2: unknown signal 'sped' (expected latch, occupancy, speed, door, ignition or "
+           "note)\n"},
+      {"500 speed 10\n100 speed 20\nend 2000\n",
+       {},
+       "seatbelt_sim: " + scenario +
+           ":2: time 100 is earlier than the time before it (500 ms on line 1)\n"},
+      {"",
+       {},
+       "seatbelt_sim: " + scenario +
+           ": empty scenario: no stimulus, calibration or "
+           "'end' line\n"},
+      {"0 speed 10\n",
+       {},
+       "seatbelt_sim: " + scenario + ": no 'end' line; add one or give --duration MS\n"},
+      {nullptr, {}, "seatbelt_sim: " + scenario + ": cannot open: No such file or directory\n"},
+  };
+  for (const Case& bad : cases) {
+    std::remove(scenario.c_str());
+    if (bad.text != nullptr) {
+      WriteFile(scenario, bad.text);
+    }
+    std::vector<std::string> args = {"--csv", csv_path, scenario};
+    const ProgramRun run = RunSim(args);
+    EXPECT_EQ(run.status, 2) << bad.expected_err;
+    EXPECT_EQ(run.err, bad.expected_err);
+    EXPECT_EQ(run.out, "") << "a rejected scenario must not run";
+    EXPECT_FALSE(Exists(csv_path)) << "a rejected scenario must leave no output file";
+    std::remove(csv_path.c_str());
+  }
+  std::remove(scenario.c_str());
+  // Without an end line, --duration is enough.
+  WriteFile(scenario, "0 speed 10\n");
+  const ProgramRun with_duration = RunSim({"--duration", "100", scenario});
+  std::remove(scenario.c_str());
+  EXPECT_EQ(with_duration.status, 0) << with_duration.err;
+}
+
+TEST(SeatbeltSimProgram, RejectsBadCommandLinesWithAHint) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--duration", "abc"}, "invalid duration 'abc' (expected ms, 0 to 4294967290)"},
+      {{"--csv"}, "option '--csv' needs a file name"},
+      {{"--turbo"}, "unknown option '--turbo'"},
+  };
+  for (const auto& [args, message] : cases) {
+    const ProgramRun run = RunSim(args);
+    EXPECT_EQ(run.status, 2) << message;
+    EXPECT_EQ(run.err,
+              "seatbelt_sim: " + message + "\nTry 'seatbelt_sim --help' for more information.\n");
+    EXPECT_EQ(run.out, "");
+  }
+  const ProgramRun help = RunSim({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: seatbelt_sim [OPTIONS] [SCENARIO_FILE]\n", 0u), 0u);
+  EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
+}
+
+TEST(SeatbeltSimProgram, ReportsOutputsThatCannotBeWritten) {
+  const ProgramRun no_dir = RunSim({"--csv", "/nonexistent/dir/out.csv"});
+  EXPECT_EQ(no_dir.status, 1);
+  EXPECT_EQ(no_dir.err,
+            "seatbelt_sim: cannot create '/nonexistent/dir/out.csv': No such file or "
+            "directory\n");
+  EXPECT_EQ(no_dir.out, "") << "nothing may run before the outputs are open";
+
+  // Failures during the run: a full disk for the log, then for standard output.
+  const ProgramRun full_log = RunSim({"--vcd", "/dev/full"});
+  EXPECT_EQ(full_log.status, 1);
+  EXPECT_EQ(full_log.err, "seatbelt_sim: cannot write '/dev/full': No space left on device\n");
+
+  const ProgramRun full_stdout = RunSim({}, "/dev/full");
+  EXPECT_EQ(full_stdout.status, 1);
+  EXPECT_EQ(full_stdout.err, "seatbelt_sim: cannot write standard output\n");
+}
+
+}  // namespace
