@@ -27,7 +27,7 @@ cmake --preset cortex-m -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j2
 
 section "Footprint script tests"
-python3 -m unittest discover -s "$board_dir/tests" -p 'test_*.py'
+PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s "$board_dir/tests" -p 'test_*.py'
 
 section "Footprint against the budgets ($board_dir/footprint-budget.txt)"
 python3 "$board_dir/footprint.py" --build-dir "$build_dir" \
