@@ -38,7 +38,8 @@ Schedule:
 
 Scenario format (one statement per line; '#' starts a comment; blanks separate words;
 names are lower case; numbers are decimal):
-  TIME latch VALUE        raw latch input, 0 to 255 (0 = unlatched), or latched/unlatched
+  TIME latch VALUE        raw latch input, 0 to 255 (0 = unlatched, any other value
+                          latched), or latched (1)/unlatched (0)
   TIME occupancy VALUE    raw seat occupancy, 0 to 4294967295, or empty (0)/occupied (1)
   TIME speed VALUE        vehicle speed, 0 to 65535
   TIME door VALUE         open (0) or closed (1)
@@ -72,10 +73,11 @@ Output (standard output, in order):
   The host's own lines, all starting with "[SIM] ":
     [SIM] scenario NAME: N ticks of 10 ms, until END ms
     [SIM] calibration: latch_debounce_ms=50 unlatch_debounce_ms=100 ...
-    [SIM] t=T ms: set INPUT = VALUE             a stimulus applied before the tick at T
+    [SIM] t=T ms: set INPUT = VALUE           a stimulus, applied before the tick at T
     [SIM] t=T ms: note: TEXT
-    [SIM] t=T ms: warning request A -> B (ACTIVE|NONE)    each change of the request
-    [SIM] t=T ms: diagnostic event 0xID NAME FAILED|PASSED  each diagnostic report
+    [SIM] t=T ms: warning request A -> B (ACTIVE|NONE)        each change of the request
+    [SIM] t=T ms: diagnostic event 0xID NAME FAILED|PASSED    each diagnostic report
+  T is the g_time_ms of the tick. NAME is LATCH_STUCK (0x1001) or SPEED_STUCK (0x1004).
   and a closing summary:
     [SIM] --- summary ---
     [SIM] ticks run: N (last tick at T ms)
@@ -83,7 +85,7 @@ Output (standard output, in order):
     [SIM]   warning from S ms to E ms (D ms)      active on the ticks S..E-10
     [SIM]   warning from S ms to the end (still active at T ms)
     [SIM] diagnostic reports: M
-    [SIM]   t=T ms: 0xID NAME FAILED|PASSED
+    [SIM]   t=T ms: diagnostic event 0xID NAME FAILED|PASSED
 
 CSV (--csv): a header line of quoted column names, then one row per tick:
   "time","latch_raw","occupancy_raw","speed_raw","door_raw","ignition_raw",

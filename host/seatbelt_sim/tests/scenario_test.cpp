@@ -2,11 +2,9 @@
 // each kind of bad input.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "builtin_scenario.h"
 #include "options.h"
 #include "scenario.h"
 
@@ -209,21 +207,6 @@ TEST(SeatbeltSimScenarioFile, ReportsFilesThatCannotBeRead) {
   EXPECT_EQ(FormatParseError("/", directory.error), "/: cannot read: Is a directory");
 }
 
-TEST(SeatbeltSimScenarioFile, ParsesAFileAndNamesItsLinesInErrors) {
-  const std::string path = ::testing::TempDir() + "seatbelt_sim_scenario_test.txt";
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  std::fputs("0 speed 10\n10 sped 20\n", file);
-  std::fclose(file);
-  const ParseResult result = LoadScenarioFile(path);
-  std::remove(path.c_str());
-  ASSERT_FALSE(result.scenario.has_value());
-  EXPECT_EQ(FormatParseError(path, result.error),
-            path +
-                ":2: unknown signal 'sped' (expected latch, occupancy, speed, door, ignition "
-                "or note)");
-}
-
 TEST(SeatbeltSimTiming, RoundsTheEndUpToWholeTicks) {
   EXPECT_EQ(TicksForDuration(0u), 0u);
   EXPECT_EQ(TicksForDuration(1u), 1u);
@@ -233,12 +216,6 @@ TEST(SeatbeltSimTiming, RoundsTheEndUpToWholeTicks) {
   // Rounding up near the top must not wrap to 0 ticks.
   EXPECT_EQ(TicksForDuration(kMaxTimeMs - 5u), 429496729u);
   EXPECT_EQ(TicksForDuration(kMaxTimeMs), 429496729u);
-}
-
-TEST(SeatbeltSimBuiltin, ParsesAndRunsThirtySeconds) {
-  const Scenario scenario = ParseOk(BuiltinScenarioText());
-  EXPECT_EQ(scenario.end_ms, std::optional<uint32>(30000u));
-  EXPECT_FALSE(scenario.stimuli.empty());
 }
 
 // --- command line ---------------------------------------------------------------------------

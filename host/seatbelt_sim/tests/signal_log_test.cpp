@@ -40,14 +40,6 @@ TickSample Sample(uint32 time_ms, std::initializer_list<std::pair<Signal, uint32
   return sample;
 }
 
-TEST(SeatbeltSimFormat, WritesEveryDigit) {
-  for (const uint32 value : {0u, 7u, 10u, 4294967295u}) {
-    char text[16] = {};
-    char* end = FormatUnsigned(text, value);
-    EXPECT_EQ(std::string(text, end), std::to_string(value));
-  }
-}
-
 TEST(SeatbeltSimCsv, WritesTheHeaderAndOneRowPerTick) {
   const std::string path = TempPath("rows.csv");
   CsvWriter csv;

@@ -246,18 +246,13 @@ TEST(SeatbeltSimProgram, RejectsBadScenariosAndRunsNothing) {
 }
 
 TEST(SeatbeltSimProgram, RejectsBadCommandLinesWithAHint) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--duration", "abc"}, "invalid duration 'abc' (expected ms, 0 to 4294967290)"},
-      {{"--csv"}, "option '--csv' needs a file name"},
-      {{"--turbo"}, "unknown option '--turbo'"},
-  };
-  for (const auto& [args, message] : cases) {
-    const ProgramRun run = RunSim(args);
-    EXPECT_EQ(run.status, 2) << message;
-    EXPECT_EQ(run.err,
-              "seatbelt_sim: " + message + "\nTry 'seatbelt_sim --help' for more information.\n");
-    EXPECT_EQ(run.out, "");
-  }
+  const ProgramRun run = RunSim({"--duration", "abc"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err,
+            "seatbelt_sim: invalid duration 'abc' (expected ms, 0 to 4294967290)\n"
+            "Try 'seatbelt_sim --help' for more information.\n");
+  EXPECT_EQ(run.out, "");
+
   const ProgramRun help = RunSim({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: seatbelt_sim [OPTIONS] [SCENARIO_FILE]\n", 0u), 0u);
