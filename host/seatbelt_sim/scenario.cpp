@@ -24,7 +24,7 @@ struct Word {
   uint32 value;
 };
 
-struct InputSpec {
+struct InputDef {
   Input input;
   const char* name;
   uint32 max;
@@ -33,7 +33,7 @@ struct InputSpec {
 
 // Ranges are those of the setter argument types: uint8 raw latch, 32-bit occupancy and
 // ignition enumerations (any value passes through the components), uint16 speed, boolean door.
-constexpr std::array<InputSpec, 5> kInputs = {{
+constexpr std::array<InputDef, 5> kInputs = {{
     {Input::kLatch, "latch", 255u, {{{"latched", 1u}, {"unlatched", 0u}}}},
     {Input::kOccupancy, "occupancy", UINT32_MAX, {{{"occupied", 1u}, {"empty", 0u}}}},
     {Input::kSpeed, "speed", 65535u, {{{nullptr, 0u}, {nullptr, 0u}}}},
@@ -46,11 +46,11 @@ constexpr const char* kKnownFields =
     "latch_debounce_ms, unlatch_debounce_ms, occ_debounce_ms, speed_threshold, door_grace_ms";
 
 using Field = std::optional<uint16> CalibrationOverrides::*;
-struct FieldSpec {
+struct FieldDef {
   const char* name;
   Field field;
 };
-constexpr std::array<FieldSpec, 5> kFields = {{
+constexpr std::array<FieldDef, 5> kFields = {{
     {"latch_debounce_ms", &CalibrationOverrides::latch_debounce_ms},
     {"unlatch_debounce_ms", &CalibrationOverrides::unlatch_debounce_ms},
     {"occ_debounce_ms", &CalibrationOverrides::occ_debounce_ms},
@@ -264,35 +264,35 @@ class Parser {
       return Error(number,
                    std::string("missing field after 'calibration' (one of ") + kKnownFields + ")");
     }
-    const FieldSpec* spec = nullptr;
+    const FieldDef* def = nullptr;
     std::size_t index = 0u;
     for (; index < kFields.size(); ++index) {
       if (name == kFields[index].name) {
-        spec = &kFields[index];
+        def = &kFields[index];
         break;
       }
     }
-    if (spec == nullptr) {
+    if (def == nullptr) {
       return Error(number,
                    "unknown calibration field " + Quote(name) + " (known: " + kKnownFields + ")");
     }
-    std::optional<uint16>& field = scenario_.calibration.*(spec->field);
+    std::optional<uint16>& field = scenario_.calibration.*(def->field);
     if (field) {
-      return Error(number, std::string("calibration field '") + spec->name +
+      return Error(number, std::string("calibration field '") + def->name +
                                "' set twice (first on line " +
                                std::to_string(calibration_lines_[index]) + ")");
     }
     const std::string_view token = NextToken(rest);
     if (token.empty()) {
-      return Error(number, std::string("missing value for ") + spec->name);
+      return Error(number, std::string("missing value for ") + def->name);
     }
     const Number parsed = ParseNumber(token, 65535u);
     if (parsed.kind == NumberKind::kNotANumber) {
-      return Error(number, "bad value " + Quote(token) + " for " + spec->name + " (expected " +
+      return Error(number, "bad value " + Quote(token) + " for " + def->name + " (expected " +
                                RangeText(65535u) + ")");
     }
     if (parsed.kind != NumberKind::kOk) {
-      return Error(number, "value " + Quote(token) + " out of range for " + spec->name + " (" +
+      return Error(number, "value " + Quote(token) + " out of range for " + def->name + " (" +
                                RangeText(65535u) + ")");
     }
     if (!ExpectEndOfLine(rest, number, "the value")) {
@@ -307,8 +307,8 @@ class Parser {
     const bool looks_numeric =
         first.front() == '-' || (first.front() >= '0' && first.front() <= '9');
     if (!looks_numeric) {
-      for (const InputSpec& spec : kInputs) {
-        if (first == spec.name) {
+      for (const InputDef& def : kInputs) {
+        if (first == def.name) {
           return Error(number, "missing time before " + Quote(first));
         }
       }
@@ -345,51 +345,51 @@ class Parser {
       scenario_.stimuli.push_back(std::move(stimulus));
       return true;
     }
-    const InputSpec* spec = nullptr;
-    for (const InputSpec& candidate : kInputs) {
+    const InputDef* def = nullptr;
+    for (const InputDef& candidate : kInputs) {
       if (name == candidate.name) {
-        spec = &candidate;
+        def = &candidate;
       }
     }
-    if (spec == nullptr) {
+    if (def == nullptr) {
       return Error(number, "unknown signal " + Quote(name) + " (expected " + kKnownInputs + ")");
     }
     const std::string_view token = NextToken(rest);
     if (token.empty()) {
-      return Error(number, std::string("missing value for ") + spec->name);
+      return Error(number, std::string("missing value for ") + def->name);
     }
-    if (!ParseInputValue(*spec, token, number, stimulus.value) ||
+    if (!ParseInputValue(*def, token, number, stimulus.value) ||
         !ExpectEndOfLine(rest, number, "the value")) {
       return false;
     }
-    stimulus.input = spec->input;
+    stimulus.input = def->input;
     scenario_.stimuli.push_back(std::move(stimulus));
     return true;
   }
 
-  bool ParseInputValue(const InputSpec& spec, std::string_view token, std::size_t number,
+  bool ParseInputValue(const InputDef& def, std::string_view token, std::size_t number,
                        uint32& value) {
-    for (const Word& word : spec.words) {
+    for (const Word& word : def.words) {
       if (word.word != nullptr && token == word.word) {
         value = word.value;
         return true;
       }
     }
-    const Number parsed = ParseNumber(token, spec.max);
+    const Number parsed = ParseNumber(token, def.max);
     if (parsed.kind == NumberKind::kOk) {
       value = parsed.value;
       return true;
     }
     if (parsed.kind != NumberKind::kNotANumber) {
-      return Error(number, "value " + Quote(token) + " out of range for " + spec.name + " (" +
-                               RangeText(spec.max) + ")");
+      return Error(number, "value " + Quote(token) + " out of range for " + def.name + " (" +
+                               RangeText(def.max) + ")");
     }
     std::string expected;
-    if (spec.words[0].word != nullptr) {
-      expected = std::string(spec.words[0].word) + ", " + spec.words[1].word + " or ";
+    if (def.words[0].word != nullptr) {
+      expected = std::string(def.words[0].word) + ", " + def.words[1].word + " or ";
     }
-    return Error(number, "bad value " + Quote(token) + " for " + spec.name + " (expected " +
-                             expected + RangeText(spec.max) + ")");
+    return Error(number, "bad value " + Quote(token) + " for " + def.name + " (expected " +
+                             expected + RangeText(def.max) + ")");
   }
 
   Scenario scenario_;
@@ -402,9 +402,9 @@ class Parser {
 }  // namespace
 
 const char* InputName(Input input) {
-  for (const InputSpec& spec : kInputs) {
-    if (spec.input == input) {
-      return spec.name;
+  for (const InputDef& def : kInputs) {
+    if (def.input == input) {
+      return def.name;
     }
   }
   return "note";
