@@ -96,6 +96,9 @@ class TimeSource {
   explicit TimeSource(const StressConfig& cfg) : config(cfg) {}
   TimeSource(const TimeSource&) = delete;
   TimeSource& operator=(const TimeSource&) = delete;
+  TimeSource(TimeSource&&) = delete;
+  TimeSource& operator=(TimeSource&&) = delete;
+  ~TimeSource() = default;
 
   TimeValue next() {
     const SteadyClock::time_point now = Clock::now();
@@ -160,6 +163,8 @@ std::mt19937 seededEngine() {
 std::int64_t drawStallMs(std::mt19937& engine, const StressConfig& config) {
   const double u = std::uniform_real_distribution<double>(0.0, 1.0)(engine);
   if (u < config.stallProbability) {
+    // The stall length comes from the C generator by design, called from the producer only.
+    // NOLINTNEXTLINE(cert-msc30-c,cert-msc50-cpp,concurrency-mt-unsafe)
     return static_cast<std::int64_t>(std::rand()) % (config.maxStallMs + 1);
   }
   return 0;
@@ -413,7 +418,8 @@ void runRobust(SimContext& ctx, Nanos runLength = kRunLength, std::ostream& out 
 // integer of the text as atoi reads it (0 when there is none), held to the 32-bit range instead of
 // overflowing.
 std::int64_t envMs(const char* name, std::int64_t fallback) {
-  const char* text = std::getenv(name);
+  // Read on the initial thread before any worker starts; nothing sets the environment.
+  const char* text = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
   if (text == nullptr) {
     return fallback;
   }

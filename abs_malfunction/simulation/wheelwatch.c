@@ -5,7 +5,8 @@
  * reordering it, so a run's numbers depend only on the C library's generator and its seed.
  * Building with WHEELWATCH_NO_MAIN leaves out `main`, for hosts that drive the steps themselves.
  */
-#define _DEFAULT_SOURCE /* usleep */
+/* usleep is declared only with the C library's default feature set. */
+#define _DEFAULT_SOURCE /* NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp) */
 
 #include "wheelwatch.h"
 
@@ -62,7 +63,8 @@ static uint8 QualityFromFactor(float32 correctionFactor) {
 }
 
 void InitializeSimulation(void) {
-  srand((unsigned int)time(NULL));
+  /* Calendar seconds as the seed: runs started in the same second repeat the same noise. */
+  srand((unsigned int)time(NULL)); /* NOLINT(cert-msc32-c,cert-msc51-cpp) */
 
   for (uint32 i = 0u; i < (uint32)WHEEL_MAX; i++) {
     g_Calibrations[i].correctionFactor = 1.0f;
@@ -93,6 +95,7 @@ void SimulateSpeedSensors(void) {
     const SpeedSensorCalibration_t* const cal = &g_Calibrations[i];
 
     /* One draw per wheel; (float32)RAND_MAX rounds up to 2^31, so the noise stays in +-2 km/h. */
+    /* NOLINTNEXTLINE(cert-msc30-c,cert-msc50-cpp,concurrency-mt-unsafe): single-threaded model */
     const float32 noise = ((float32)rand() / (float32)RAND_MAX - 0.5f) * kNoiseSpanKmh;
     data->wheelSpeedRaw = g_VehicleSpeed + noise;
     data->wheelSpeed = fmaf(data->wheelSpeedRaw, cal->correctionFactor, cal->offsetValue);
