@@ -44,14 +44,13 @@ StartupMonitor_t* StartupMonitor_GetStatus(void) {
 }
 
 boolean StartupMonitor_CheckCriticalSystems(void) {
-  boolean status = TRUE;
+  /* Every check runs, in this order, whatever an earlier one found; a failed check clears the
+   * result. Bitwise AND keeps that free of short-circuit paths. */
   const boolean clock_ok = StartupMonitor_ClockOk();
   const boolean ram_ok = StartupMonitor_RamOk();
   const boolean flash_crc_ok = StartupMonitor_FlashCrcOk();
   const boolean stack_ok = StartupMonitor_StackOk();
-  if (!clock_ok || !ram_ok || !flash_crc_ok || !stack_ok) {
-    status = FALSE;
-  }
+  const boolean status = (boolean)(clock_ok & ram_ok & flash_crc_ok & stack_ok);
   return status;
 }
 
