@@ -1,7 +1,9 @@
 // ecu_startup: host program that plays an engine control unit's startup through the startup
 // monitor and prints the monitor's record after every step.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "StartupMonitor.h"
 
@@ -70,21 +72,18 @@ const char kHelp[] =
     "option (message on standard error).\n";
 
 const char* PhaseLabel(uint32 value) {
-  for (const Phase& p : kPhases) {
-    if (p.name.value == value) {
-      return p.name.label;
-    }
+  const auto* const found = std::find_if(std::begin(kPhases), std::end(kPhases),
+                                         [value](const Phase& p) { return p.name.value == value; });
+  if (found != std::end(kPhases)) {
+    return found->name.label;
   }
   return value == STARTUP_PHASE_ERROR ? "ERROR" : "?";
 }
 
 const char* ErrorLabel(uint32 value) {
-  for (const Name& e : kErrors) {
-    if (e.value == value) {
-      return e.label;
-    }
-  }
-  return "?";
+  const auto* const found = std::find_if(std::begin(kErrors), std::end(kErrors),
+                                         [value](const Name& e) { return e.value == value; });
+  return found != std::end(kErrors) ? found->label : "?";
 }
 
 void PrintStep(unsigned* step, const char* operation) {
