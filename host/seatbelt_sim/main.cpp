@@ -24,13 +24,13 @@ constexpr int kExitUsage = 2;
 constexpr std::size_t kStdoutBufferBytes = 1u << 16u;
 
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "seatbelt_sim: %s\nTry 'seatbelt_sim --help' for more information.\n",
-               message.c_str());
+  (void)std::fprintf(stderr, "seatbelt_sim: %s\nTry 'seatbelt_sim --help' for more information.\n",
+                     message.c_str());
   return kExitUsage;
 }
 
 int OutputError(const std::string& message) {
-  std::fprintf(stderr, "seatbelt_sim: %s\n", message.c_str());
+  (void)std::fprintf(stderr, "seatbelt_sim: %s\n", message.c_str());
   return kExitOutputFailed;
 }
 
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   using namespace seatbelt_sim;
 
   if (isatty(STDOUT_FILENO) == 0) {
-    std::setvbuf(stdout, nullptr, _IOFBF, kStdoutBufferBytes);
+    (void)std::setvbuf(stdout, nullptr, _IOFBF, kStdoutBufferBytes);
   }
 
   const OptionsResult parsed = ParseOptions(argc, argv);
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   }
   const Options& options = *parsed.options;
   if (options.help) {
-    std::fputs(HelpText(), stdout);
+    (void)std::fputs(HelpText(), stdout);
     return StdoutOk() ? kExitOk : OutputError("cannot write standard output");
   }
 
@@ -66,15 +66,15 @@ int main(int argc, char** argv) {
       options.scenario_path ? *options.scenario_path : std::string(kBuiltinScenarioName);
   if (!loaded.scenario) {
     // A scenario error is the user's input, not the command line: no --help hint.
-    std::fprintf(stderr, "seatbelt_sim: %s\n", FormatParseError(name, loaded.error).c_str());
+    (void)std::fprintf(stderr, "seatbelt_sim: %s\n", FormatParseError(name, loaded.error).c_str());
     return kExitUsage;
   }
   const Scenario& scenario = *loaded.scenario;
 
   const std::optional<uint32> end_ms = options.duration_ms ? options.duration_ms : scenario.end_ms;
   if (!end_ms) {
-    std::fprintf(stderr, "seatbelt_sim: %s: no 'end' line; add one or give --duration MS\n",
-                 name.c_str());
+    (void)std::fprintf(stderr, "seatbelt_sim: %s: no 'end' line; add one or give --duration MS\n",
+                       name.c_str());
     return kExitUsage;
   }
   const uint32 ticks = TicksForDuration(*end_ms);

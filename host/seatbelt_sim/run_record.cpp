@@ -22,11 +22,12 @@ void PrintReport(std::FILE* out, const char* lead, const DemReport& report) {
                        : report.status == DEM_EVENT_STATUS_PASSED ? "PASSED"
                                                                   : nullptr;
   if (status != nullptr) {
-    std::fprintf(out, "%st=%u ms: diagnostic event 0x%04X %s %s\n", lead, report.time_ms,
-                 report.event_id, DemEventName(report.event_id), status);
+    (void)std::fprintf(out, "%st=%u ms: diagnostic event 0x%04X %s %s\n", lead, report.time_ms,
+                       report.event_id, DemEventName(report.event_id), status);
   } else {
-    std::fprintf(out, "%st=%u ms: diagnostic event 0x%04X %s status %u\n", lead, report.time_ms,
-                 report.event_id, DemEventName(report.event_id), report.status);
+    (void)std::fprintf(out, "%st=%u ms: diagnostic event 0x%04X %s status %u\n", lead,
+                       report.time_ms, report.event_id, DemEventName(report.event_id),
+                       report.status);
   }
 }
 
@@ -47,8 +48,8 @@ void RunRecord::OnWarningWrite(uint32 time_ms, uint8 request) {
   if (request == request_) {
     return;
   }
-  std::fprintf(out_, "[SIM] t=%u ms: warning request %u -> %u (%s)\n", time_ms, request_, request,
-               RequestName(request));
+  (void)std::fprintf(out_, "[SIM] t=%u ms: warning request %u -> %u (%s)\n", time_ms, request_,
+                     request, RequestName(request));
   const bool was_requested = request_ != SBW_WARN_NONE;
   const bool is_requested = request != SBW_WARN_NONE;
   if (is_requested && !was_requested) {
@@ -65,19 +66,19 @@ void RunRecord::OnDemReport(uint32 time_ms, uint16 event_id, uint8 status) {
 }
 
 void RunRecord::PrintSummary(uint32 ticks, uint32 last_tick_ms) const {
-  std::fprintf(out_, "[SIM] --- summary ---\n");
-  std::fprintf(out_, "[SIM] ticks run: %u (last tick at %u ms)\n", ticks, last_tick_ms);
-  std::fprintf(out_, "[SIM] warning intervals: %zu\n", intervals_.size());
+  (void)std::fprintf(out_, "[SIM] --- summary ---\n");
+  (void)std::fprintf(out_, "[SIM] ticks run: %u (last tick at %u ms)\n", ticks, last_tick_ms);
+  (void)std::fprintf(out_, "[SIM] warning intervals: %zu\n", intervals_.size());
   for (const WarningInterval& interval : intervals_) {
     if (interval.end_ms) {
-      std::fprintf(out_, "[SIM]   warning from %u ms to %u ms (%u ms)\n", interval.start_ms,
-                   *interval.end_ms, *interval.end_ms - interval.start_ms);
+      (void)std::fprintf(out_, "[SIM]   warning from %u ms to %u ms (%u ms)\n", interval.start_ms,
+                         *interval.end_ms, *interval.end_ms - interval.start_ms);
     } else {
-      std::fprintf(out_, "[SIM]   warning from %u ms to the end (still active at %u ms)\n",
-                   interval.start_ms, last_tick_ms);
+      (void)std::fprintf(out_, "[SIM]   warning from %u ms to the end (still active at %u ms)\n",
+                         interval.start_ms, last_tick_ms);
     }
   }
-  std::fprintf(out_, "[SIM] diagnostic reports: %zu\n", reports_.size());
+  (void)std::fprintf(out_, "[SIM] diagnostic reports: %zu\n", reports_.size());
   for (const DemReport& report : reports_) {
     PrintReport(out_, "[SIM]   ", report);
   }

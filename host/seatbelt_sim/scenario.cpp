@@ -5,6 +5,7 @@
 //   end <time_ms>                 the run length
 #include "scenario.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -21,6 +22,7 @@ constexpr std::size_t kMaxQuotedChars = 40u;
 
 struct Word {
   const char* word;
+  // cppcheck-suppress unusedStructMember ; read through the iterator that find_if returns
   uint32 value;
 };
 
@@ -40,6 +42,13 @@ constexpr std::array<InputDef, 5> kInputs = {{
     {Input::kDoor, "door", 1u, {{{"closed", 1u}, {"open", 0u}}}},
     {Input::kIgnition, "ignition", UINT32_MAX, {{{"on", 1u}, {"off", 0u}}}},
 }};
+
+// The input of that name, or null.
+const InputDef* FindInput(std::string_view name) {
+  const auto* const found = std::find_if(kInputs.begin(), kInputs.end(),
+                                         [name](const InputDef& def) { return name == def.name; });
+  return found == kInputs.end() ? nullptr : found;
+}
 
 constexpr const char* kKnownInputs = "latch, occupancy, speed, door, ignition or note";
 constexpr const char* kKnownFields =
@@ -170,15 +179,14 @@ class Parser {
     }
     if (scenario_.end_ms && !scenario_.stimuli.empty() &&
         scenario_.stimuli.back().time_ms > *scenario_.end_ms) {
-      for (const Stimulus& stimulus : scenario_.stimuli) {
-        if (stimulus.time_ms > *scenario_.end_ms) {
-          error_ = {stimulus.line, "time " + std::to_string(stimulus.time_ms) +
-                                       " lies after the end at " +
-                                       std::to_string(*scenario_.end_ms) + " ms (line " +
-                                       std::to_string(end_line_) + ") and would never apply"};
-          return Fail();
-        }
-      }
+      const std::uint32_t end_ms = *scenario_.end_ms;
+      const Stimulus& late =
+          *std::find_if(scenario_.stimuli.begin(), scenario_.stimuli.end(),
+                        [end_ms](const Stimulus& stimulus) { return stimulus.time_ms > end_ms; });
+      error_ = {late.line, "time " + std::to_string(late.time_ms) + " lies after the end at " +
+                               std::to_string(end_ms) + " ms (line " + std::to_string(end_line_) +
+                               ") and would never apply"};
+      return Fail();
     }
     ParseResult result;
     result.scenario = std::move(scenario_);
@@ -307,10 +315,8 @@ class Parser {
     const bool looks_numeric =
         first.front() == '-' || (first.front() >= '0' && first.front() <= '9');
     if (!looks_numeric) {
-      for (const InputDef& def : kInputs) {
-        if (first == def.name) {
-          return Error(number, "missing time before " + Quote(first));
-        }
+      if (FindInput(first) != nullptr) {
+        return Error(number, "missing time before " + Quote(first));
       }
       if (first == "note") {
         return Error(number, "missing time before 'note'");
@@ -345,12 +351,7 @@ class Parser {
       scenario_.stimuli.push_back(std::move(stimulus));
       return true;
     }
-    const InputDef* def = nullptr;
-    for (const InputDef& candidate : kInputs) {
-      if (name == candidate.name) {
-        def = &candidate;
-      }
-    }
+    const InputDef* const def = FindInput(name);
     if (def == nullptr) {
       return Error(number, "unknown signal " + Quote(name) + " (expected " + kKnownInputs + ")");
     }
@@ -369,11 +370,12 @@ class Parser {
 
   bool ParseInputValue(const InputDef& def, std::string_view token, std::size_t number,
                        uint32& value) {
-    for (const Word& word : def.words) {
-      if (word.word != nullptr && token == word.word) {
-        value = word.value;
-        return true;
-      }
+    const auto* const word =
+        std::find_if(def.words.begin(), def.words.end(),
+                     [token](const Word& w) { return w.word != nullptr && token == w.word; });
+    if (word != def.words.end()) {
+      value = word->value;
+      return true;
     }
     const Number parsed = ParseNumber(token, def.max);
     if (parsed.kind == NumberKind::kOk) {
@@ -402,12 +404,9 @@ class Parser {
 }  // namespace
 
 const char* InputName(Input input) {
-  for (const InputDef& def : kInputs) {
-    if (def.input == input) {
-      return def.name;
-    }
-  }
-  return "note";
+  const auto* const found = std::find_if(
+      kInputs.begin(), kInputs.end(), [input](const InputDef& def) { return def.input == input; });
+  return found == kInputs.end() ? "note" : found->name;
 }
 
 SeatbeltCalibration_t CalibrationOverrides::ApplyTo(SeatbeltCalibration_t base) const {
@@ -428,17 +427,19 @@ ParseResult LoadScenarioFile(const std::string& path) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              &std::fclose);
   if (!file) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): single-threaded host
     result.error = {0u, std::string("cannot open: ") + std::strerror(errno)};
     return result;
   }
   std::string text;
-  std::array<char, 65536> chunk;
+  std::array<char, 65536> chunk{};
   std::size_t got = 0u;
   while ((got = std::fread(chunk.data(), 1u, chunk.size(), file.get())) > 0u) {
     text.append(chunk.data(), got);
   }
   // A directory opens fine on Linux and fails only on the read.
   if (std::ferror(file.get()) != 0) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): single-threaded host
     result.error = {0u, std::string("cannot read: ") + std::strerror(errno)};
     return result;
   }

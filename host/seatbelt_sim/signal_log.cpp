@@ -1,6 +1,7 @@
 // CSV and Value Change Dump writers of seatbelt_sim.
 #include "signal_log.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -38,14 +39,15 @@ void WriteText(BufferedFile& file, const std::string& text) {
 
 BufferedFile::~BufferedFile() {
   if (file_ != nullptr) {
-    std::fclose(file_);
+    (void)std::fclose(file_);
   }
 }
 
 bool BufferedFile::Open(const std::string& path, std::string& error) {
   file_ = std::fopen(path.c_str(), "wb");
   if (file_ == nullptr) {
-    error = "cannot create '" + path + "': " + std::strerror(errno);
+    error = "cannot create '" + path +
+            "': " + std::strerror(errno);  // NOLINT(concurrency-mt-unsafe): single-threaded host
     return false;
   }
   path_ = path;
@@ -86,7 +88,8 @@ bool BufferedFile::Close(std::string& error) {
   }
   file_ = nullptr;
   if (errno_ != 0) {
-    error = "cannot write '" + path_ + "': " + std::strerror(errno_);
+    error = "cannot write '" + path_ +
+            "': " + std::strerror(errno_);  // NOLINT(concurrency-mt-unsafe): single-threaded host
     return false;
   }
   return true;
@@ -168,7 +171,7 @@ bool VcdWriter::Open(const std::string& path, const std::string& comment, const 
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   if (localtime_r(&now, &local) != nullptr) {
-    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local);
+    (void)std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local);
   }
   std::string header;
   header += "$date\n  " + std::string(date) + "\n$end\n";
@@ -176,9 +179,7 @@ bool VcdWriter::Open(const std::string& path, const std::string& comment, const 
   if (!comment.empty()) {
     // A '$' in the text (a file name, say) could close the section early.
     std::string safe = comment;
-    for (char& c : safe) {
-      c = c == '$' ? '_' : c;
-    }
+    std::replace(safe.begin(), safe.end(), '$', '_');
     header += "$comment\n  " + safe + "\n$end\n";
   }
   header += "$timescale 1 ms $end\n";

@@ -55,6 +55,8 @@ class BufferedFile {
   BufferedFile() = default;
   BufferedFile(const BufferedFile&) = delete;
   BufferedFile& operator=(const BufferedFile&) = delete;
+  BufferedFile(BufferedFile&&) = delete;
+  BufferedFile& operator=(BufferedFile&&) = delete;
   ~BufferedFile();
 
   // Creates or truncates path. On failure error says why.

@@ -71,11 +71,11 @@ void Apply(const Stimulus& stimulus, RawInputs& raw, std::FILE* out) {
       VehicleState_IF_SetIgnition(raw.ignition);
       break;
     case Input::kNote:
-      std::fprintf(out, "[SIM] t=%u ms: note: %s\n", g_time_ms, stimulus.text.c_str());
+      (void)std::fprintf(out, "[SIM] t=%u ms: note: %s\n", g_time_ms, stimulus.text.c_str());
       return;
   }
-  std::fprintf(out, "[SIM] t=%u ms: set %s = %u%s\n", g_time_ms, InputName(stimulus.input),
-               stimulus.value, ValueWord(stimulus.input, stimulus.value));
+  (void)std::fprintf(out, "[SIM] t=%u ms: set %s = %u%s\n", g_time_ms, InputName(stimulus.input),
+                     stimulus.value, ValueWord(stimulus.input, stimulus.value));
 }
 
 void Sample(const RawInputs& raw, TickSample& sample) {
@@ -128,13 +128,14 @@ void RunSimulation(const Scenario& scenario, uint32 ticks, std::FILE* out, RunRe
   RteHost_SetWarningListener(&OnWarningWrite, &record);
   RteHost_SetDemListener(&OnDemReport, &record);
 
-  std::fprintf(out, "[SIM] scenario %s: %u ticks of %u ms, until %u ms\n", scenario.name.c_str(),
-               ticks, kTickMs, ticks * kTickMs);
-  std::fprintf(out,
-               "[SIM] calibration: latch_debounce_ms=%u unlatch_debounce_ms=%u "
-               "occ_debounce_ms=%u speed_threshold=%u door_grace_ms=%u\n",
-               calibration.latch_debounce_ms, calibration.unlatch_debounce_ms,
-               calibration.occ_debounce_ms, calibration.speed_threshold, calibration.door_grace_ms);
+  (void)std::fprintf(out, "[SIM] scenario %s: %u ticks of %u ms, until %u ms\n",
+                     scenario.name.c_str(), ticks, kTickMs, ticks * kTickMs);
+  (void)std::fprintf(out,
+                     "[SIM] calibration: latch_debounce_ms=%u unlatch_debounce_ms=%u "
+                     "occ_debounce_ms=%u speed_threshold=%u door_grace_ms=%u\n",
+                     calibration.latch_debounce_ms, calibration.unlatch_debounce_ms,
+                     calibration.occ_debounce_ms, calibration.speed_threshold,
+                     calibration.door_grace_ms);
 
   RawInputs raw;
   SetAllInputs(raw);
