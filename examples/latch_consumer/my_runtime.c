@@ -15,9 +15,13 @@ Std_ReturnType Rte_Update_SeatbeltLatchFiltered(boolean value, uint32 status, ui
   return E_OK;
 }
 
-Rte_SeatbeltLatchFiltered_t Rte_Read_SeatbeltLatchFiltered(void) { return latch; }
+Rte_SeatbeltLatchFiltered_t Rte_Read_SeatbeltLatchFiltered(void) {
+  return latch;
+}
 
-const SeatbeltCalibration_t* NvM_GetCal(void) { return &calibration; }
+const SeatbeltCalibration_t* NvM_GetCal(void) {
+  return &calibration;
+}
 
 Std_ReturnType Dem_ReportErrorStatus(uint16 eventId, uint8 eventStatus) {
   (void)eventId;
@@ -26,4 +30,6 @@ Std_ReturnType Dem_ReportErrorStatus(uint16 eventId, uint8 eventStatus) {
   return E_OK;
 }
 
-uint32 MyRuntime_ReportCount(void) { return reports; }
+uint32 MyRuntime_ReportCount(void) {
+  return reports;
+}

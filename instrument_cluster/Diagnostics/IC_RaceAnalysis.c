@@ -108,11 +108,11 @@ static void IC_PrintEventSummary(void) {
     }
   }
   puts("\nEvent Type Summary:");
-  printf("- Resource Locks: %u\n", eventCounts[RACE_EVENT_RESOURCE_LOCK]);
-  printf("- Resource Unlocks: %u\n", eventCounts[RACE_EVENT_RESOURCE_UNLOCK]);
-  printf("- Shared Access: %u\n", eventCounts[RACE_EVENT_SHARED_ACCESS]);
-  printf("- Priority Waits: %u\n", eventCounts[RACE_EVENT_PRIORITY_WAIT]);
-  printf("- Interrupt Events: %u\n", eventCounts[RACE_EVENT_INTERRUPT]);
+  printf("- Resource Locks: %u\n", (unsigned)eventCounts[RACE_EVENT_RESOURCE_LOCK]);
+  printf("- Resource Unlocks: %u\n", (unsigned)eventCounts[RACE_EVENT_RESOURCE_UNLOCK]);
+  printf("- Shared Access: %u\n", (unsigned)eventCounts[RACE_EVENT_SHARED_ACCESS]);
+  printf("- Priority Waits: %u\n", (unsigned)eventCounts[RACE_EVENT_PRIORITY_WAIT]);
+  printf("- Interrupt Events: %u\n", (unsigned)eventCounts[RACE_EVENT_INTERRUPT]);
 }
 
 static void IC_PrintCriticalRaceConditions(void) {
@@ -120,8 +120,8 @@ static void IC_PrintCriticalRaceConditions(void) {
   for (uint32 i = 0u; i < g_RaceEventIndex; i++) {
     const RaceConditionLog_t* event = &g_RaceLog[i];
     if (IC_IsCriticalRacePattern(event)) {
-      printf("CRITICAL [%u ms]: Thread %u, Resource %u, Location: %s\n", event->timestamp,
-             event->threadId, event->resourceId, event->location);
+      printf("CRITICAL [%u ms]: Thread %u, Resource %u, Location: %s\n", (unsigned)event->timestamp,
+             (unsigned)event->threadId, (unsigned)event->resourceId, event->location);
       foundCritical = TRUE;
     }
   }
@@ -150,7 +150,8 @@ void IC_RaceAnalysis_GenerateReport(void) {
   puts("\n==================================================");
   puts("AUTOSAR INSTRUMENT CLUSTER - RACE CONDITION ANALYSIS REPORT");
   puts("==================================================");
-  printf("Analysis Period: %u events over %u ms\n", g_RaceEventIndex, GetAnalysisDuration());
+  printf("Analysis Period: %u events over %u ms\n", (unsigned)g_RaceEventIndex,
+         (unsigned)GetAnalysisDuration());
   IC_PrintEventSummary();
   puts("\nCRITICAL RACE CONDITIONS DETECTED:");
   IC_PrintCriticalRaceConditions();
