@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # clang-tidy (rules in .clang-tidy) and cppcheck over the project's own sources, tests, benchmarks
-# and fuzzers excluded. Any finding fails. Uses the compile database of the release preset.
+# and fuzzers excluded. Any finding fails.
+# Usage: scripts/static_analysis.sh [BUILD_DIR]: the compile database of an existing build
+# (default: a build of the release preset, made first).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-build=build/release
-cmake --preset release >/dev/null
-cmake --build --preset release >/dev/null   # generated files and a fresh compile database
+if [ $# -gt 0 ]; then
+  build=$1
+else
+  build=build/release
+  cmake --preset release >/dev/null
+  cmake --build --preset release >/dev/null  # generated files and a fresh compile database
+fi
+[ -f "$build/compile_commands.json" ] || { echo "no compile database in $build" >&2; exit 2; }
 
 mapfile -t sources < <(git ls-files '*.c' '*.cpp' | grep -v -E '(^|/)(tests|bench|fuzz)/|^examples/|^targets/')
 
