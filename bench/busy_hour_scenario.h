@@ -1,0 +1,19 @@
+// The busy hour that seatbelt_sim_bench runs: sixty one-minute drives of getting in, driving
+// with the belt open and closed, and parking. About 1000 stimuli, each printed by the host;
+// every drive changes the warning request four times and raises both stuck reports.
+#ifndef BENCH_BUSY_HOUR_SCENARIO_H
+#define BENCH_BUSY_HOUR_SCENARIO_H
+
+#include <string>
+
+namespace seatbelt_sim_bench {
+
+inline constexpr long long kBusyHourMs = 3600LL * 1000LL;
+inline constexpr long long kDriveMs = 60LL * 1000LL;
+
+// The scenario text, in seatbelt_sim's format, with its 'end' line at one hour.
+std::string BusyHourScenario();
+
+}  // namespace seatbelt_sim_bench
+
+#endif  // BENCH_BUSY_HOUR_SCENARIO_H
