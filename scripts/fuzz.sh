@@ -11,6 +11,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 seconds=${FUZZ_SECONDS:-60}
+# libFuzzer reads -max_total_time=0 as "no limit".
+[[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "FUZZ_SECONDS must be a whole number above 0" >&2; exit 2; }
 build=${FUZZ_BUILD_DIR:-build/fuzz}
 if [ -n "${FUZZ_WORK_DIR:-}" ]; then
   work=$FUZZ_WORK_DIR
