@@ -1,6 +1,6 @@
 # Runs a program and compares its standard output and exit status with what is expected.
 #   cmake -DPROGRAM=<exe> ["-DARGS=<arguments as one shell-like string>"] -DEXPECTED=<file> [-DEXPECTED_RC=<n>]
-#         [-DEXPECTED_STDERR=<text>] -DACTUAL=<file> -P ExpectOutput.cmake
+#         [-DEXPECTED_STDERR=<text>] -DACTUAL=<file> -P cmake/ExpectOutput.cmake
 # The actual output is kept in ACTUAL so a failure can be diffed by hand. EXPECTED_STDERR, when
 # given, must occur somewhere in the program's standard error.
 if(NOT DEFINED EXPECTED_RC)
