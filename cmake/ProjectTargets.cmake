@@ -17,3 +17,24 @@ function(project_gtest target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30)
 endfunction()
+
+# Runs a program and compares its whole standard output with a file, its exit status with RC
+# and, when STDERR is given, checks that standard error contains that text.
+#   project_output_test(<test name> <program target> ARGS "<arguments>" EXPECTED <file>
+#                       [RC <status>] [STDERR "<text>"])
+function(project_output_test name program)
+  cmake_parse_arguments(ARG "" "ARGS;EXPECTED;RC;STDERR" "" ${ARGN})
+  if(NOT DEFINED ARG_RC)
+    set(ARG_RC 0)
+  endif()
+  set(stderr_arg)
+  if(DEFINED ARG_STDERR)
+    set(stderr_arg "-DEXPECTED_STDERR=${ARG_STDERR}")
+  endif()
+  string(MAKE_C_IDENTIFIER "${name}" actual)
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> "-DARGS=${ARG_ARGS}"
+      -DEXPECTED=${ARG_EXPECTED} -DEXPECTED_RC=${ARG_RC} ${stderr_arg}
+      -DACTUAL=${CMAKE_CURRENT_BINARY_DIR}/${actual}.actual
+      -P ${PROJECT_SOURCE_DIR}/cmake/ExpectOutput.cmake)
+endfunction()
