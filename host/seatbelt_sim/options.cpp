@@ -201,13 +201,13 @@ OptionsResult ParseOptions(int argc, const char* const* argv) {
       }
       options.duration_ms = ParseDurationMs(*value);
       if (!options.duration_ms) {
-        result.error = "invalid duration '" + std::string(*value) + "' (expected ms, 0 to " +
+        result.error = "invalid duration " + Quote(*value) + " (expected ms, 0 to " +
                        std::to_string(kMaxTimeMs) + ")";
         return result;
       }
       continue;
     }
-    result.error = "unknown option '" + std::string(arg) + "'";
+    result.error = "unknown option " + Quote(arg);
     return result;
   }
   result.options = options;

@@ -93,28 +93,6 @@ std::string_view NextToken(std::string_view& rest) {
   return token;
 }
 
-// The token in single quotes, with bytes outside printable ASCII escaped as \xNN and cut at
-// kMaxQuotedChars.
-std::string Quote(std::string_view token) {
-  std::string out = "'";
-  for (std::size_t i = 0u; i < token.size() && i < kMaxQuotedChars; ++i) {
-    const auto byte = static_cast<unsigned char>(token[i]);
-    if (byte >= 0x20u && byte < 0x7Fu) {
-      out += static_cast<char>(byte);
-    } else {
-      static constexpr char kHex[] = "0123456789abcdef";
-      out += "\\x";
-      out += kHex[byte >> 4u];
-      out += kHex[byte & 0x0Fu];
-    }
-  }
-  if (token.size() > kMaxQuotedChars) {
-    out += "...";
-  }
-  out += "'";
-  return out;
-}
-
 enum class NumberKind { kOk, kNegative, kTooLarge, kNotANumber };
 
 struct Number {
@@ -466,6 +444,26 @@ std::optional<uint32> ParseDurationMs(std::string_view text) {
     return std::nullopt;
   }
   return parsed.value;
+}
+
+std::string Quote(std::string_view token) {
+  std::string out = "'";
+  for (std::size_t i = 0u; i < token.size() && i < kMaxQuotedChars; ++i) {
+    const auto byte = static_cast<unsigned char>(token[i]);
+    if (byte >= 0x20u && byte < 0x7Fu) {
+      out += static_cast<char>(byte);
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[byte >> 4u];
+      out += kHex[byte & 0x0Fu];
+    }
+  }
+  if (token.size() > kMaxQuotedChars) {
+    out += "...";
+  }
+  out += "'";
+  return out;
 }
 
 }  // namespace seatbelt_sim

@@ -264,6 +264,9 @@ TEST(SeatbeltSimCommandLine, RejectsBadOptionsWithAClearMessage) {
       {{"--csv", "a", "--csv", "b"}, "option '--csv' given twice"},
       {{"--fast"}, "unknown option '--fast'"},
       {{"-x"}, "unknown option '-x'"},
+      // Control bytes are escaped, so an option cannot drive the terminal.
+      {{"--\x1b[2J"}, "unknown option '--\\x1b[2J'"},
+      {{"--duration", "1\n2"}, "invalid duration '1\\x0a2' (expected ms, 0 to 4294967290)"},
       {{"a.txt", "b.txt"}, "more than one scenario file ('a.txt' and 'b.txt')"},
   };
   for (const auto& [args, message] : cases) {
