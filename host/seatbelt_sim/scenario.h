@@ -82,9 +82,9 @@ uint32 TicksForDuration(uint32 end_ms);
 // Parses a run length in ms ("0" to kMaxTimeMs, decimal digits only).
 std::optional<uint32> ParseDurationMs(std::string_view text);
 
-// The text in single quotes for an error message: bytes outside printable ASCII escaped as \xNN,
+// The token in single quotes for an error message: bytes outside printable ASCII escaped as \xNN,
 // cut after 40 characters with "...", so that no input can garble the terminal.
-std::string Quote(std::string_view text);
+std::string Quote(std::string_view token);
 
 }  // namespace seatbelt_sim
 
