@@ -38,3 +38,16 @@ function(project_output_test name program)
       -DACTUAL=${CMAKE_CURRENT_BINARY_DIR}/${actual}.actual
       -P ${PROJECT_SOURCE_DIR}/cmake/ExpectOutput.cmake)
 endfunction()
+
+# A libFuzzer target, built only with clang and VC_BUILD_FUZZERS (the fuzz preset).
+#   project_fuzzer(<target> SOURCES <files> LIBRARIES <libraries>)
+function(project_fuzzer target)
+  if(NOT (VC_BUILD_FUZZERS AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES})
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  project_warnings(${target})
+endfunction()
