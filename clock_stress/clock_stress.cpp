@@ -386,6 +386,11 @@ void runRobust(SimContext& ctx, Nanos runLength = kRunLength, std::ostream& out 
       sleepMs(drawStallMs(engine, ctx.config));
       const TimeValue v = source.next();
       {
+        // Never contended: the consumer does not reach this mutex, and there is one producer.
+        // It keeps a publication (the relaxed load of active, the slot write, the release
+        // store) one critical section, because publish() is correct only for a single writer:
+        // should a second producer ever be started, it could otherwise rewrite the published
+        // slot. The consumer's correctness does not depend on it.
         std::lock_guard<std::mutex> lock(producerMutex);
         buffer.publish(v);
       }

@@ -42,7 +42,8 @@ TEST(ClockStressThreaded, DoubleBufferCopiesAreWholeAndNeverGoBack) {
   std::int64_t last = 0;
   int torn = 0;
   int backwards = 0;
-  for (int reads = 0; reads<kReads; reads += last> 0 ? 1 : 0) {
+  // Only reads taken once the producer has published count towards kReads.
+  for (int reads = 0; reads < kReads;) {
     const TimeValue v = buffer.read();
     const std::int64_t n = v.timestamp.time_since_epoch().count();
     const TimeValue expected = encoded(n);
@@ -52,6 +53,9 @@ TEST(ClockStressThreaded, DoubleBufferCopiesAreWholeAndNeverGoBack) {
                 : 0;
     backwards += n < last ? 1 : 0;
     last = n;
+    if (last > 0) {
+      ++reads;
+    }
   }
   done.store(true);
   producer.join();
