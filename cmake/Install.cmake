@@ -19,7 +19,7 @@ set(VC_INSTALL_HEADERS
   seatbelt/Occupancy_Sensor_IF.h
   seatbelt/VehicleState_IF.h
   seatbelt/SeatbeltWarning_Logic.h
-  host/rte/Rte_Host.h
+  rte/Rte_Host.h
   instrument_cluster/Diagnostics/IC_RaceAnalysis.h
   engine_ecu/src/StartupMonitor.h)
 

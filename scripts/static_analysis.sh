@@ -31,7 +31,7 @@ done
 echo "cppcheck: ${#sources[@]} files"
 cppcheck --quiet --error-exitcode=1 --std=c++17 --enable=warning,style,performance,portability \
   --inline-suppr --suppress=missingIncludeSystem --suppress=unmatchedSuppression \
-  -I platform -I seatbelt -I host/rte -I instrument_cluster/Diagnostics -I engine_ecu/src \
+  -I platform -I seatbelt -I rte -I instrument_cluster/Diagnostics -I engine_ecu/src \
   "${sources[@]}" || status=1
 
 exit "$status"

@@ -1,7 +1,6 @@
 /*
  * What the seatbelt benchmarks need from the runtime layer they are linked with: the minimal
- * one beside this file (minimal_rte.c) or the desktop one (host/rte, through
- * host_rte_adapter.cpp).
+ * one beside this file (minimal_rte.c) or rte_services (rte/, through host_rte_adapter.cpp).
  */
 #ifndef SEATBELT_BENCH_BENCH_RTE_H
 #define SEATBELT_BENCH_BENCH_RTE_H

@@ -1,6 +1,6 @@
 // Cost of one 10 ms tick of each seatbelt runnable and of the four-component chain. Built twice:
 // on the minimal runtime layer beside this file (what the components themselves cost; the goal
-// is under 25 ns per non-trace chain tick) and on the desktop rte_services (what seatbelt_sim
+// is under 25 ns per non-trace chain tick) and on rte_services (what seatbelt_sim
 // pays). The label names the layer.
 //
 // Every benchmark starts from the same drive: ignition on, seat occupied, belt open, speed

@@ -1,4 +1,4 @@
-// The benchmarks' runtime-layer calls on the desktop layer (host/rte), which seatbelt_sim uses.
+// The benchmarks' runtime-layer calls on rte_services, the layer seatbelt_sim uses.
 #include "Rte_Host.h"
 #include "bench_rte.h"
 

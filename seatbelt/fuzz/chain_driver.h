@@ -1,5 +1,5 @@
-// Fuzz driver of the seatbelt chain: runs the four components on the desktop runtime layer
-// (host/rte) through host operations decoded from bytes, and checks every tick against a
+// Fuzz driver of the seatbelt chain: runs the four components on the runtime layer
+// (rte_services) through host operations decoded from bytes, and checks every tick against a
 // reference model of the chain and against properties that hold whatever the history.
 //
 // Input format: a sequence of operations, each an opcode byte (taken modulo kOpCount) followed

@@ -6,8 +6,8 @@
  * test, a check program) set the calibration and observe what the components wrote. Everything
  * runs on the one thread of the 10 ms schedule; nothing is locked.
  */
-#ifndef HOST_RTE_RTE_HOST_H
-#define HOST_RTE_RTE_HOST_H
+#ifndef RTE_RTE_HOST_H
+#define RTE_RTE_HOST_H
 
 #include "Rte_Seatbelt.h"
 
@@ -55,4 +55,4 @@ void RteHost_SetWarningListener(RteHost_WarningListener_t listener, void* contex
 }
 #endif
 
-#endif /* HOST_RTE_RTE_HOST_H */
+#endif /* RTE_RTE_HOST_H */

@@ -1,4 +1,4 @@
-// The desktop runtime-services layer: what components and hosts rely on.
+// The runtime-services layer rte_services: what components and hosts rely on.
 #include <gtest/gtest.h>
 
 #include <vector>

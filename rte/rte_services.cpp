@@ -1,5 +1,5 @@
-// Runtime-services layer for hosts on a desktop: signal store, calibration, warning request,
-// diagnostic reports and the schedule clock.
+// Runtime-services layer of the hosts and the board build: signal store, calibration, warning
+// request, diagnostic reports and the schedule clock.
 #include "Rte_Host.h"
 
 uint32 g_time_ms = 0u;
