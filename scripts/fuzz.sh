@@ -61,8 +61,8 @@ fuzz() {
 }
 
 fuzz component seatbelt_component_fuzz -- seatbelt/fuzz/corpus
-fuzz scenario seatbelt_scenario_fuzz -dict=fuzz/scenario.dict -- fuzz/corpus \
-  host/seatbelt_sim/scenarios
+fuzz scenario seatbelt_scenario_fuzz -dict=host/seatbelt_sim/fuzz/scenario.dict -- \
+  host/seatbelt_sim/fuzz/corpus host/seatbelt_sim/scenarios
 
 if [ "$failed" -ne 0 ]; then
   echo "fuzzing found a fault; logs and inputs kept in $work" >&2

@@ -14,7 +14,7 @@ else
 fi
 [ -f "$build/compile_commands.json" ] || { echo "no compile database in $build" >&2; exit 2; }
 
-mapfile -t sources < <(git ls-files '*.c' '*.cpp' | grep -v -E '(^|/)(tests|bench|fuzz)/|^examples/|^targets/')
+mapfile -t sources < <(git ls-files '*.c' '*.cpp' | grep -v -E '(^|/)(tests|bench|fuzz)/|^(support|examples|targets)/')
 
 echo "clang-tidy: ${#sources[@]} files"
 status=0

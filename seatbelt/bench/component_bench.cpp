@@ -7,7 +7,7 @@
 // above the threshold, door closed and the door grace run out, so the warning is active and
 // the logic evaluates all of its conditions. A "quiet" tick has a g_time_ms that is no multiple
 // of 100 ms and prints nothing; a "trace" tick prints the logic's trace line (to /dev/null, see
-// bench_main.cpp).
+// support/bench_quiet_main.cpp).
 #include <benchmark/benchmark.h>
 
 #include "Occupancy_Sensor_IF.h"

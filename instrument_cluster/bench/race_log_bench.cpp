@@ -1,7 +1,8 @@
 // Cost of IC_RaceAnalysis_LogEvent: a recorded event (three rand() draws and the copy of the
 // location into its 64-byte field) and a dropped one (log full). The log holds 1000 entries, so
 // the recording benchmarks start it over every 1000 events with IC_RaceAnalysis_Init, outside
-// the timed region (it clears 84 KB and prints a line, to /dev/null: see bench_main.cpp).
+// the timed region (it clears 84 KB and prints a line, to /dev/null: see
+// support/bench_quiet_main.cpp).
 #include <benchmark/benchmark.h>
 
 #include <string>

@@ -1,8 +1,8 @@
 // Checks on what seatbelt_sim's input parsers make of arbitrary bytes: scenario text, a run
 // length, a command line. The fuzz target traps on the first complaint; the tests feed the
 // checks broken results to prove that they complain.
-#ifndef FUZZ_SCENARIO_ORACLE_H
-#define FUZZ_SCENARIO_ORACLE_H
+#ifndef HOST_SEATBELT_SIM_FUZZ_SCENARIO_ORACLE_H
+#define HOST_SEATBELT_SIM_FUZZ_SCENARIO_ORACLE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -47,4 +47,4 @@ std::string CheckOptions(std::string_view bytes);
 
 }  // namespace scenario_fuzz
 
-#endif  // FUZZ_SCENARIO_ORACLE_H
+#endif  // HOST_SEATBELT_SIM_FUZZ_SCENARIO_ORACLE_H

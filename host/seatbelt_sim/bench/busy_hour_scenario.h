@@ -1,8 +1,8 @@
 // The busy hour that seatbelt_sim_bench runs: sixty one-minute drives of getting in, driving
 // with the belt open and closed, and parking. About 1000 stimuli, each printed by the host;
 // every drive changes the warning request four times and raises both stuck reports.
-#ifndef BENCH_BUSY_HOUR_SCENARIO_H
-#define BENCH_BUSY_HOUR_SCENARIO_H
+#ifndef HOST_SEATBELT_SIM_BENCH_BUSY_HOUR_SCENARIO_H
+#define HOST_SEATBELT_SIM_BENCH_BUSY_HOUR_SCENARIO_H
 
 #include <string>
 
@@ -16,4 +16,4 @@ std::string BusyHourScenario();
 
 }  // namespace seatbelt_sim_bench
 
-#endif  // BENCH_BUSY_HOUR_SCENARIO_H
+#endif  // HOST_SEATBELT_SIM_BENCH_BUSY_HOUR_SCENARIO_H
