@@ -3,7 +3,8 @@
  *
  * All arithmetic is single precision; the build keeps the compiler from contracting or
  * reordering it, so a run's numbers depend only on the C library's generator and its seed.
- * Building with WHEELWATCH_NO_MAIN leaves out `main`, for hosts that drive the steps themselves.
+ * Building with WHEELWATCH_NO_MAIN leaves out `main`, for hosts that drive the steps themselves
+ * (the tests compile this file into their own, tests/wheelwatch_state.c, to reach the state).
  */
 /* usleep is declared only with the C library's default feature set. */
 #define _DEFAULT_SOURCE /* NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp) */
@@ -39,11 +40,11 @@ _Static_assert(sizeof(ABS_MalfunctionType_t) == 4u, "malfunction types are store
 
 /* ---- State ------------------------------------------------------------------------------ */
 
-SpeedData_t g_WheelSpeeds[WHEEL_MAX];
-SpeedSensorCalibration_t g_Calibrations[WHEEL_MAX];
-ABS_MalfunctionStatus_t g_MalfunctionStatus[WHEEL_MAX];
-float32 g_VehicleSpeed = kVehicleSpeedKmh;
-uint32 g_SimulationStep;
+static SpeedData_t g_WheelSpeeds[WHEEL_MAX];
+static SpeedSensorCalibration_t g_Calibrations[WHEEL_MAX];
+static ABS_MalfunctionStatus_t g_MalfunctionStatus[WHEEL_MAX];
+static float32 g_VehicleSpeed = kVehicleSpeedKmh; /* km/h, true vehicle speed, constant */
+static uint32 g_SimulationStep;                   /* current step, 0..199 */
 
 /* ---- Sensor model ----------------------------------------------------------------------- */
 

@@ -7,7 +7,7 @@
  * printed. The program's own `main` runs 200 steps; the operations below are the steps it calls,
  * declared here so a test host can drive them one at a time.
  *
- * Single-threaded; all state is static storage of the module, listed at the end of this header.
+ * Single-threaded; all state is static storage private to the module.
  */
 #ifndef ABS_MALFUNCTION_SIMULATION_WHEELWATCH_H
 #define ABS_MALFUNCTION_SIMULATION_WHEELWATCH_H
@@ -77,14 +77,6 @@ void DetectMalfunctions(void);
 
 /* Prints the status line of the current step: the four speeds and every confirmed malfunction. */
 void PrintStatus(void);
-
-/* Module state. Owned and written by the operations above; declared here for the program's test
- * host, which sets speeds, factors and the step number to probe the diagnosis. */
-extern SpeedData_t g_WheelSpeeds[WHEEL_MAX];
-extern SpeedSensorCalibration_t g_Calibrations[WHEEL_MAX];
-extern ABS_MalfunctionStatus_t g_MalfunctionStatus[WHEEL_MAX];
-extern float32 g_VehicleSpeed;  /* km/h, true vehicle speed, constant */
-extern uint32 g_SimulationStep; /* current step, 0..199 */
 
 #ifdef __cplusplus
 }

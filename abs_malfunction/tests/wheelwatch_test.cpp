@@ -1,6 +1,6 @@
 // Tests of the ABS simulation steps: sensor model, diagnosis and status line. Every test case
 // runs in its own process, so each starts from the module's program-start state.
-#include "wheelwatch.h"
+#include "wheelwatch_state.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,12 @@ namespace {
 using Speeds = std::array<float32, WHEEL_MAX>;
 constexpr unsigned kSeed = 20240607u;
 
+// The module's file-scope state (tests/wheelwatch_state.c).
+SpeedData_t (&wheelSpeeds)[WHEEL_MAX] = *WheelwatchState_WheelSpeeds();
+SpeedSensorCalibration_t (&calibrations)[WHEEL_MAX] = *WheelwatchState_Calibrations();
+ABS_MalfunctionStatus_t (&malfunctionStatus)[WHEEL_MAX] = *WheelwatchState_MalfunctionStatus();
+uint32& simulationStep = *WheelwatchState_SimulationStep();
+
 // Fresh records with a generator whose draws the test can repeat.
 void StartSeeded() {
   InitializeSimulation();
@@ -27,16 +33,16 @@ void StartSeeded() {
 // Calibrated speeds in km/h, no acceleration; ready for DetectMalfunctions.
 void SetSpeeds(const Speeds& speeds) {
   for (std::size_t i = 0; i < WHEEL_MAX; ++i) {
-    g_WheelSpeeds[i].wheelSpeed = speeds[i];
-    g_WheelSpeeds[i].accelerationX = 0.0f;
+    wheelSpeeds[i].wheelSpeed = speeds[i];
+    wheelSpeeds[i].accelerationX = 0.0f;
   }
 }
 
 ABS_MalfunctionType_t Found(std::size_t wheel) {
-  return g_MalfunctionStatus[wheel].malfunctionType;
+  return malfunctionStatus[wheel].malfunctionType;
 }
 float32 Deviation(std::size_t wheel) {
-  return g_MalfunctionStatus[wheel].deviationValue;
+  return malfunctionStatus[wheel].deviationValue;
 }
 
 std::string StatusLine() {
@@ -56,7 +62,7 @@ TEST(WheelwatchSensors, IdealSensorsReadSinglePrecisionNoiseAndItsRateOfChange) 
   for (std::size_t step = 0; step < kSteps; ++step) {
     SimulateSpeedSensors();
     for (std::size_t i = 0; i < WHEEL_MAX; ++i) {
-      const SpeedData_t& d = g_WheelSpeeds[i];
+      const SpeedData_t& d = wheelSpeeds[i];
       raw[step][i] = d.wheelSpeedRaw;
       ASSERT_TRUE(d.wheelSpeedRaw >= 58.0f && d.wheelSpeedRaw <= 62.0f) << d.wheelSpeedRaw;
       ASSERT_EQ(d.wheelSpeed, d.wheelSpeedRaw) << "an ideal calibration changes nothing";
@@ -87,16 +93,16 @@ TEST(WheelwatchSensors, MiscalibrationSpoilsFrontLeftOnly) {
   SimulateMiscalibration();
   SimulateSpeedSensors();
 
-  const SpeedData_t& fl = g_WheelSpeeds[WHEEL_FRONT_LEFT];
-  EXPECT_EQ(g_Calibrations[WHEEL_FRONT_LEFT].offsetValue, 0.0f);
-  EXPECT_EQ(g_Calibrations[WHEEL_FRONT_LEFT].calibrationValid, FALSE);
+  const SpeedData_t& fl = wheelSpeeds[WHEEL_FRONT_LEFT];
+  EXPECT_EQ(calibrations[WHEEL_FRONT_LEFT].offsetValue, 0.0f);
+  EXPECT_EQ(calibrations[WHEEL_FRONT_LEFT].calibrationValid, FALSE);
   EXPECT_EQ(fl.wheelSpeed, std::fma(fl.wheelSpeedRaw, 1.15f, 0.0f));
   EXPECT_TRUE(fl.wheelSpeed > 66.6f && fl.wheelSpeed < 71.4f) << fl.wheelSpeed;
   EXPECT_EQ(fl.qualityFactor, 85u);
   for (std::size_t i = WHEEL_FRONT_RIGHT; i < WHEEL_MAX; ++i) {
-    EXPECT_EQ(g_Calibrations[i].calibrationValid, TRUE) << "wheel " << i;
-    EXPECT_EQ(g_WheelSpeeds[i].wheelSpeed, g_WheelSpeeds[i].wheelSpeedRaw) << "wheel " << i;
-    EXPECT_EQ(g_WheelSpeeds[i].qualityFactor, 100u) << "wheel " << i;
+    EXPECT_EQ(calibrations[i].calibrationValid, TRUE) << "wheel " << i;
+    EXPECT_EQ(wheelSpeeds[i].wheelSpeed, wheelSpeeds[i].wheelSpeedRaw) << "wheel " << i;
+    EXPECT_EQ(wheelSpeeds[i].qualityFactor, 100u) << "wheel " << i;
   }
 }
 
@@ -107,12 +113,12 @@ TEST(WheelwatchSensors, ValidRangeIncludesZeroAndThreeHundred) {
                           std::nextafter(300.0f, 400.0f)};
   const std::array<boolean, WHEEL_MAX> expected = {TRUE, FALSE, TRUE, FALSE};
   for (std::size_t i = 0; i < WHEEL_MAX; ++i) {
-    g_Calibrations[i].correctionFactor = 0.0f;
-    g_Calibrations[i].offsetValue = offsets[i];
+    calibrations[i].correctionFactor = 0.0f;
+    calibrations[i].offsetValue = offsets[i];
   }
   SimulateSpeedSensors();
   for (std::size_t i = 0; i < WHEEL_MAX; ++i) {
-    EXPECT_EQ(g_WheelSpeeds[i].speedValid, expected[i]) << "speed " << offsets[i];
+    EXPECT_EQ(wheelSpeeds[i].speedValid, expected[i]) << "speed " << offsets[i];
   }
 }
 
@@ -132,9 +138,9 @@ TEST(WheelwatchSensors, QualityFactorFollowsCalibrationErrorAndNeverGoesNegative
       {std::numeric_limits<float32>::quiet_NaN(), 0u}};
   StartSeeded();
   for (const auto& [factor, quality] : cases) {
-    g_Calibrations[WHEEL_REAR_RIGHT].correctionFactor = factor;
+    calibrations[WHEEL_REAR_RIGHT].correctionFactor = factor;
     SimulateSpeedSensors();
-    EXPECT_EQ(g_WheelSpeeds[WHEEL_REAR_RIGHT].qualityFactor, quality) << "factor " << factor;
+    EXPECT_EQ(wheelSpeeds[WHEEL_REAR_RIGHT].qualityFactor, quality) << "factor " << factor;
   }
 }
 
@@ -160,17 +166,17 @@ TEST(WheelwatchDetection, MedianIsMeanOfMiddleTwoInAnyWheelOrder) {
 TEST(WheelwatchDetection, ThresholdsAreStrict) {
   InitializeSimulation();
   SetSpeeds({60.0f, 60.0f, 60.0f, 80.0f});  // median 60: exactly 20 km/h off
-  g_WheelSpeeds[WHEEL_FRONT_LEFT].accelerationX = 15.0f;
-  g_WheelSpeeds[WHEEL_FRONT_RIGHT].accelerationX = -15.0f;
+  wheelSpeeds[WHEEL_FRONT_LEFT].accelerationX = 15.0f;
+  wheelSpeeds[WHEEL_FRONT_RIGHT].accelerationX = -15.0f;
   DetectMalfunctions();
   for (std::size_t i = 0; i < WHEEL_MAX; ++i) {
     EXPECT_EQ(Found(i), ABS_MALFUNCTION_NONE) << "wheel " << i;
-    EXPECT_EQ(g_MalfunctionStatus[i].isActive, FALSE) << "wheel " << i;
+    EXPECT_EQ(malfunctionStatus[i].isActive, FALSE) << "wheel " << i;
   }
 
   SetSpeeds({60.0f, 60.0f, 60.0f, std::nextafter(80.0f, 81.0f)});
-  g_WheelSpeeds[WHEEL_FRONT_LEFT].accelerationX = std::nextafter(15.0f, 16.0f);
-  g_WheelSpeeds[WHEEL_FRONT_RIGHT].accelerationX = -16.0f;  // counts by its magnitude
+  wheelSpeeds[WHEEL_FRONT_LEFT].accelerationX = std::nextafter(15.0f, 16.0f);
+  wheelSpeeds[WHEEL_FRONT_RIGHT].accelerationX = -16.0f;  // counts by its magnitude
   DetectMalfunctions();
   EXPECT_EQ(Found(WHEEL_REAR_RIGHT), ABS_MALFUNCTION_SPEED_DIFFERENCE_EXCESSIVE);
   EXPECT_EQ(Found(WHEEL_FRONT_LEFT), ABS_MALFUNCTION_ACCELERATION_IMPLAUSIBLE);
@@ -181,7 +187,7 @@ TEST(WheelwatchDetection, ThresholdsAreStrict) {
   SetSpeeds({60.0f, 60.0f, 60.0f, 60.0f});
   const Speeds factors = {std::nextafter(1.1f, 1.0f), 1.1f, std::nextafter(0.9f, 1.0f), 0.9f};
   for (std::size_t i = 0; i < WHEEL_MAX; ++i)
-    g_Calibrations[i].correctionFactor = factors[i];
+    calibrations[i].correctionFactor = factors[i];
   DetectMalfunctions();
   EXPECT_EQ(Found(WHEEL_FRONT_LEFT), ABS_MALFUNCTION_NONE);
   EXPECT_EQ(Found(WHEEL_FRONT_RIGHT), ABS_MALFUNCTION_SPEED_SENSOR_MISCALIBRATION);
@@ -192,10 +198,10 @@ TEST(WheelwatchDetection, ThresholdsAreStrict) {
 TEST(WheelwatchDetection, FirstFiringTestWins) {
   InitializeSimulation();
   SetSpeeds({120.0f, 100.0f, 60.0f, 60.0f});  // median 80
-  for (auto& d : g_WheelSpeeds)
+  for (auto& d : wheelSpeeds)
     d.accelerationX = 500.0f;
-  g_Calibrations[WHEEL_FRONT_LEFT].correctionFactor = 1.15f;
-  g_SimulationStep = 60u;
+  calibrations[WHEEL_FRONT_LEFT].correctionFactor = 1.15f;
+  simulationStep = 60u;
   DetectMalfunctions();
   // Miscalibration hides the front-left wheel's speed difference and acceleration.
   EXPECT_EQ(Found(WHEEL_FRONT_LEFT), ABS_MALFUNCTION_SPEED_SENSOR_MISCALIBRATION);
@@ -204,8 +210,8 @@ TEST(WheelwatchDetection, FirstFiringTestWins) {
   EXPECT_EQ(Found(WHEEL_FRONT_RIGHT), ABS_MALFUNCTION_ACCELERATION_IMPLAUSIBLE);
   EXPECT_EQ(Deviation(WHEEL_REAR_LEFT), 500.0f);
 
-  g_Calibrations[WHEEL_FRONT_LEFT].correctionFactor = 1.0f;
-  g_WheelSpeeds[WHEEL_FRONT_LEFT].wheelSpeed = 200.0f;  // median still 80
+  calibrations[WHEEL_FRONT_LEFT].correctionFactor = 1.0f;
+  wheelSpeeds[WHEEL_FRONT_LEFT].wheelSpeed = 200.0f;  // median still 80
   DetectMalfunctions();
   EXPECT_EQ(Found(WHEEL_FRONT_LEFT), ABS_MALFUNCTION_SPEED_DIFFERENCE_EXCESSIVE);
   EXPECT_EQ(Deviation(WHEEL_FRONT_LEFT), 120.0f);
@@ -216,27 +222,27 @@ TEST(WheelwatchDetection, FirstFiringTestWins) {
 TEST(WheelwatchConfirmation, ConfirmationOutlivesTheMalfunction) {
   InitializeSimulation();
   SetSpeeds({60.0f, 60.0f, 60.0f, 60.0f});
-  g_WheelSpeeds[WHEEL_REAR_LEFT].accelerationX = -20.0f;
+  wheelSpeeds[WHEEL_REAR_LEFT].accelerationX = -20.0f;
   DetectMalfunctions();
-  ASSERT_EQ(g_MalfunctionStatus[WHEEL_REAR_LEFT].confirmedMalfunction, TRUE);
+  ASSERT_EQ(malfunctionStatus[WHEEL_REAR_LEFT].confirmedMalfunction, TRUE);
 
-  g_WheelSpeeds[WHEEL_REAR_LEFT].accelerationX = 0.0f;
-  g_SimulationStep = 1u;
+  wheelSpeeds[WHEEL_REAR_LEFT].accelerationX = 0.0f;
+  simulationStep = 1u;
   DetectMalfunctions();
-  const ABS_MalfunctionStatus_t& rl = g_MalfunctionStatus[WHEEL_REAR_LEFT];
+  const ABS_MalfunctionStatus_t& rl = malfunctionStatus[WHEEL_REAR_LEFT];
   EXPECT_EQ(rl.malfunctionType, ABS_MALFUNCTION_NONE);
   EXPECT_EQ(rl.isActive, FALSE);
   EXPECT_EQ(rl.deviationValue, 0.0f);
   EXPECT_EQ(rl.confirmedMalfunction, TRUE);
   EXPECT_EQ(rl.affectedWheel, WHEEL_REAR_LEFT);
-  EXPECT_EQ(g_MalfunctionStatus[WHEEL_FRONT_LEFT].confirmedMalfunction, FALSE);
+  EXPECT_EQ(malfunctionStatus[WHEEL_FRONT_LEFT].confirmedMalfunction, FALSE);
 }
 
 // The program's first 61 steps with the real sensor model, without the pauses.
 TEST(WheelwatchConfirmation, RunConfirmsAllWheelsAtStartAndFrontLeftAgainFromStep56) {
   StartSeeded();
   for (uint32 step = 0u; step <= 60u; ++step) {
-    g_SimulationStep = step;
+    simulationStep = step;
     if (step == 50u)
       SimulateMiscalibration();
     SimulateSpeedSensors();
@@ -249,17 +255,17 @@ TEST(WheelwatchConfirmation, RunConfirmsAllWheelsAtStartAndFrontLeftAgainFromSte
       }
     }
     if (step == 50u) {  // the jump is an implausible acceleration, but miscalibration wins
-      EXPECT_GT(std::fabs(g_WheelSpeeds[WHEEL_FRONT_LEFT].accelerationX), 15.0f);
+      EXPECT_GT(std::fabs(wheelSpeeds[WHEEL_FRONT_LEFT].accelerationX), 15.0f);
     }
     // Confirmed at step 0, withdrawn by the early miscalibration, confirmed again after 55.
-    EXPECT_EQ(g_MalfunctionStatus[WHEEL_FRONT_LEFT].confirmedMalfunction,
+    EXPECT_EQ(malfunctionStatus[WHEEL_FRONT_LEFT].confirmedMalfunction,
               (step < 50u || step > 55u) ? TRUE : FALSE)
         << "step " << step;
     if (step >= 50u) {
       EXPECT_EQ(Found(WHEEL_FRONT_LEFT), ABS_MALFUNCTION_SPEED_SENSOR_MISCALIBRATION);
     }
     for (std::size_t i = WHEEL_FRONT_RIGHT; i < WHEEL_MAX; ++i) {
-      EXPECT_EQ(g_MalfunctionStatus[i].confirmedMalfunction, TRUE) << "step " << step;
+      EXPECT_EQ(malfunctionStatus[i].confirmedMalfunction, TRUE) << "step " << step;
     }
   }
 }
@@ -269,33 +275,33 @@ TEST(WheelwatchConfirmation, RunConfirmsAllWheelsAtStartAndFrontLeftAgainFromSte
 TEST(WheelwatchStatus, LineWithoutConfirmedMalfunctionEndsInNone) {
   InitializeSimulation();
   SetSpeeds({59.96f, 60.04f, 0.0f, 299.96f});
-  g_MalfunctionStatus[WHEEL_FRONT_RIGHT].isActive = TRUE;  // active alone is not listed
-  g_SimulationStep = 7u;
+  malfunctionStatus[WHEEL_FRONT_RIGHT].isActive = TRUE;  // active alone is not listed
+  simulationStep = 7u;
   EXPECT_EQ(StatusLine(), "Step 007 | FL:60.0 FR:60.0 RL:0.0 RR:300.0 | Malfunctions: None\n");
-  g_SimulationStep = 190u;
+  simulationStep = 190u;
   EXPECT_EQ(StatusLine().substr(0, 11), "Step 190 | ");
 }
 
 TEST(WheelwatchStatus, ListsEveryConfirmedWheelWithItsCurrentFinding) {
   InitializeSimulation();
   SetSpeeds({68.9f, 61.2f, 59.4f, 60.8f});
-  g_SimulationStep = 60u;
-  g_MalfunctionStatus[WHEEL_FRONT_LEFT] = {ABS_MALFUNCTION_SPEED_SENSOR_MISCALIBRATION, TRUE,
-                                           WHEEL_FRONT_LEFT, 14.999998f, TRUE};
-  g_MalfunctionStatus[WHEEL_FRONT_RIGHT] = {ABS_MALFUNCTION_ACCELERATION_IMPLAUSIBLE, TRUE,
-                                            WHEEL_FRONT_RIGHT, 17.5f, TRUE};
-  g_MalfunctionStatus[WHEEL_REAR_LEFT].confirmedMalfunction = TRUE;
-  g_MalfunctionStatus[WHEEL_REAR_RIGHT].confirmedMalfunction = TRUE;
+  simulationStep = 60u;
+  malfunctionStatus[WHEEL_FRONT_LEFT] = {ABS_MALFUNCTION_SPEED_SENSOR_MISCALIBRATION, TRUE,
+                                         WHEEL_FRONT_LEFT, 14.999998f, TRUE};
+  malfunctionStatus[WHEEL_FRONT_RIGHT] = {ABS_MALFUNCTION_ACCELERATION_IMPLAUSIBLE, TRUE,
+                                          WHEEL_FRONT_RIGHT, 17.5f, TRUE};
+  malfunctionStatus[WHEEL_REAR_LEFT].confirmedMalfunction = TRUE;
+  malfunctionStatus[WHEEL_REAR_RIGHT].confirmedMalfunction = TRUE;
   EXPECT_EQ(StatusLine(),
             "Step 060 | FL:68.9 FR:61.2 RL:59.4 RR:60.8 | Malfunctions: "
             "[FL:Miscalibration(15.0)] [FR:Acceleration Error(17.5)] [RL:None(0.0)] "
             "[RR:None(0.0)] \n");
 
-  g_MalfunctionStatus[WHEEL_FRONT_LEFT].confirmedMalfunction = FALSE;
-  g_MalfunctionStatus[WHEEL_FRONT_RIGHT].confirmedMalfunction = FALSE;
-  g_MalfunctionStatus[WHEEL_REAR_LEFT] = {ABS_MALFUNCTION_SPEED_DIFFERENCE_EXCESSIVE, TRUE,
-                                          WHEEL_REAR_LEFT, 35.0f, TRUE};
-  g_MalfunctionStatus[WHEEL_REAR_RIGHT].confirmedMalfunction = FALSE;
+  malfunctionStatus[WHEEL_FRONT_LEFT].confirmedMalfunction = FALSE;
+  malfunctionStatus[WHEEL_FRONT_RIGHT].confirmedMalfunction = FALSE;
+  malfunctionStatus[WHEEL_REAR_LEFT] = {ABS_MALFUNCTION_SPEED_DIFFERENCE_EXCESSIVE, TRUE,
+                                        WHEEL_REAR_LEFT, 35.0f, TRUE};
+  malfunctionStatus[WHEEL_REAR_RIGHT].confirmedMalfunction = FALSE;
   EXPECT_EQ(StatusLine(),
             "Step 060 | FL:68.9 FR:61.2 RL:59.4 RR:60.8 | Malfunctions: "
             "[RL:Speed Difference(35.0)] \n");
