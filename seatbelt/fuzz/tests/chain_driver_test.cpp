@@ -15,6 +15,11 @@
 
 #include "Rte_Host.h"
 #include "chain_driver.h"
+#include "chain_model.h"
+#include "compare_views.h"
+#include "invariants.h"
+#include "op_decoder.h"
+#include "tick_view.h"
 
 namespace {
 
