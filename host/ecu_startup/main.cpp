@@ -2,10 +2,13 @@
 // monitor and prints the monitor's record after every step.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "StartupMonitor.h"
+#include "cli.h"
 
 namespace {
 
@@ -49,7 +52,7 @@ const char kHelp[] =
     "Plays an engine control unit's startup through the startup monitor: Init, the critical\n"
     "systems check, then the phases BSW_INIT, RTE_START, APP_INIT and RUNNING.\n"
     "\n"
-    "Options (also as --option=VALUE; a repeated option overrides the earlier one):\n"
+    "Options (also as --option=VALUE; each may be given once):\n"
     "  --fail-at PHASE       report an error once PHASE is reached and stop the startup there.\n"
     "                        PHASE: init, bsw_init, rte_start, app_init, running\n"
     "  --error ERROR         the error to report (needs --fail-at). ERROR: clock_fail,\n"
@@ -143,80 +146,75 @@ void Play(const Scenario& s) {
   }
 }
 
-int UsageError(const char* message, const char* what, const char* expected) {
-  (void)std::fprintf(stderr, "ecu_startup: %s '%s'%s\nTry 'ecu_startup --help'.\n", message, what,
-                     expected);
+int UsageError(const std::string& message) {
+  (void)std::fprintf(stderr, "ecu_startup: %s\nTry 'ecu_startup --help'.\n", message.c_str());
   return kExitUsage;
 }
 
-// Matches "--name" (value in the next argument) and "--name=value". Returns false when `arg` is
-// not this option; sets *value to nullptr when the value is missing.
-bool OptionWithValue(const char* name, int argc, char** argv, int* i, const char** value) {
-  const char* arg = argv[*i];
-  const std::size_t len = std::strlen(name);
-  if (std::strncmp(arg, name, len) != 0) {
-    return false;
-  }
-  if (arg[len] == '=') {
-    *value = arg + len + 1;
-  } else if (arg[len] != '\0') {
-    return false;
-  } else {
-    *value = (*i + 1 < argc) ? argv[++*i] : nullptr;
-  }
-  return true;
+const Phase* FindPhase(std::string_view option) {
+  const auto* const found =
+      std::find_if(std::begin(kPhases), std::end(kPhases),
+                   [option](const Phase& p) { return option == p.name.option; });
+  return found != std::end(kPhases) ? found : nullptr;
+}
+
+// "none" is a label only: reporting no error is not an injected fault.
+const Name* FindError(std::string_view option) {
+  const auto* const found = std::find_if(
+      std::begin(kErrors), std::end(kErrors),
+      [option](const Name& e) { return e.value != STARTUP_ERROR_NONE && option == e.option; });
+  return found != std::end(kErrors) ? found : nullptr;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  using host_cli::Quote;
   Scenario s;
+  host_cli::OnceEach given;
   for (int i = 1; i < argc; i++) {
-    const char* value = nullptr;
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
       (void)std::fputs(kHelp, stdout);
       return 0;
     }
-    if (std::strcmp(argv[i], "--emergency-recovery") == 0) {
+    if (arg == "--emergency-recovery") {
+      if (!given.First(arg)) {
+        return UsageError(host_cli::GivenTwice(arg));
+      }
       s.emergencyRecovery = true;
-    } else if (OptionWithValue("--fail-at", argc, argv, &i, &value)) {
-      if (value == nullptr) {
-        return UsageError("missing value after", "--fail-at", "");
-      }
-      s.failAt = nullptr;
-      for (const Phase& p : kPhases) {
-        if (std::strcmp(value, p.name.option) == 0) {
-          s.failAt = &p;
-        }
-      }
+      continue;
+    }
+    const host_cli::Option option = host_cli::SplitOption(arg);
+    if (option.name != "--fail-at" && option.name != "--error") {
+      return UsageError("unknown option " + Quote(arg));
+    }
+    const std::optional<std::string_view> value = host_cli::TakeValue(option, argc, argv, i);
+    if (!value) {
+      return UsageError("missing value after " + Quote(option.name));
+    }
+    if (!given.First(option.name)) {
+      return UsageError(host_cli::GivenTwice(option.name));
+    }
+    if (option.name == "--fail-at") {
+      s.failAt = FindPhase(*value);
       if (s.failAt == nullptr) {
-        return UsageError("invalid phase", value,
+        return UsageError("invalid phase " + Quote(*value) +
                           " for --fail-at (expected init, bsw_init, rte_start, app_init or "
                           "running)");
       }
-    } else if (OptionWithValue("--error", argc, argv, &i, &value)) {
-      if (value == nullptr) {
-        return UsageError("missing value after", "--error", "");
-      }
-      s.error = nullptr;
-      for (const Name& e : kErrors) {
-        // "none" is a label only: reporting no error is not an injected fault.
-        if (e.value != STARTUP_ERROR_NONE && std::strcmp(value, e.option) == 0) {
-          s.error = &e;
-        }
-      }
+    } else {
+      s.error = FindError(*value);
       if (s.error == nullptr) {
-        return UsageError("invalid error", value,
+        return UsageError("invalid error " + Quote(*value) +
                           " for --error (expected clock_fail, ram_test_fail, flash_crc_fail, "
                           "bsw_init_fail, rte_start_fail, app_init_fail, watchdog_reset or "
                           "stack_overflow)");
       }
-    } else {
-      return UsageError("unknown option", argv[i], "");
     }
   }
   if (s.error != nullptr && s.failAt == nullptr) {
-    return UsageError("option", "--error", " needs --fail-at");
+    return UsageError("option '--error' needs --fail-at");
   }
   Play(s);
   return 0;

@@ -4,9 +4,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "IC_RaceAnalysis.h"
+#include "cli.h"
 
 namespace {
 
@@ -18,11 +21,10 @@ const char kHelp[] =
     "Runs the instrument-cluster race analysis once: records the events of four scripted race\n"
     "scenarios in the analysis log and prints the analysis report.\n"
     "\n"
-    "Options:\n"
+    "Options (each may be given once):\n"
     "  --seed N, --seed=N  seed the C library's random generator with N (0..4294967295) before\n"
     "                      the run, for other simulated time stamps. Without it the generator is\n"
-    "                      not seeded and every run prints the same text. Given twice, the last\n"
-    "                      one counts.\n"
+    "                      not seeded and every run prints the same text.\n"
     "  --help, -h          print this help and exit\n"
     "\n"
     "Output (standard output), in this order:\n"
@@ -41,8 +43,8 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 after a run or --help; 2 for a bad option (message on standard error).\n";
 
-int UsageError(const char* message, const char* what) {
-  (void)std::fprintf(stderr, "hazardscope: %s '%s'\nTry 'hazardscope --help'.\n", message, what);
+int UsageError(const std::string& message) {
+  (void)std::fprintf(stderr, "hazardscope: %s\nTry 'hazardscope --help'.\n", message.c_str());
   return kExitUsage;
 }
 
@@ -64,27 +66,30 @@ bool ParseSeed(const char* text, unsigned* seed) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  using host_cli::Quote;
   bool seeded = false;
   unsigned seed = 0u;
+  host_cli::OnceEach given;
   for (int i = 1; i < argc; i++) {
-    const char* arg = argv[i];
-    const char* value = nullptr;
-    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
       (void)std::fputs(kHelp, stdout);
       return 0;
     }
-    if (std::strcmp(arg, "--seed") == 0) {
-      if (i + 1 >= argc) {
-        return UsageError("missing value after", arg);
-      }
-      value = argv[++i];
-    } else if (std::strncmp(arg, "--seed=", 7) == 0) {
-      value = arg + 7;
-    } else {
-      return UsageError("unknown option", arg);
+    const host_cli::Option option = host_cli::SplitOption(arg);
+    if (option.name != "--seed") {
+      return UsageError("unknown option " + Quote(arg));
     }
-    if (!ParseSeed(value, &seed)) {
-      return UsageError("--seed needs a number from 0 to 4294967295, not", value);
+    // A single '-' is taken, so that "--seed -1" is reported as a bad number.
+    const std::optional<std::string_view> value = host_cli::TakeValue(option, argc, argv, i, true);
+    if (!value) {
+      return UsageError("missing value after " + Quote(option.name));
+    }
+    if (!given.First(option.name)) {
+      return UsageError(host_cli::GivenTwice(option.name));
+    }
+    if (!ParseSeed(std::string(*value).c_str(), &seed)) {
+      return UsageError("--seed needs a number from 0 to 4294967295, not " + Quote(*value));
     }
     seeded = true;
   }

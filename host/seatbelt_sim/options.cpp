@@ -1,9 +1,11 @@
 // Command-line parsing and the --help text of seatbelt_sim.
 #include "options.h"
 
-#include <cstring>
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 
+#include "cli.h"
 #include "scenario.h"
 
 namespace seatbelt_sim {
@@ -119,16 +121,17 @@ const char* HelpText() {
 }
 
 OptionsResult ParseOptions(int argc, const char* const* argv) {
+  using host_cli::Quote;
   Options options;
   OptionsResult result;
+  host_cli::OnceEach given;
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    const bool is_option = !options_ended && arg.size() > 1u && arg.front() == '-';
-    if (!is_option) {
+    if (options_ended || !host_cli::LooksLikeOption(arg, false)) {
       if (options.scenario_path) {
-        result.error = "more than one scenario file ('" + *options.scenario_path + "' and '" +
-                       std::string(arg) + "')";
+        result.error = "more than one scenario file (" + Quote(*options.scenario_path) + " and " +
+                       Quote(arg) + ")";
         return result;
       }
       options.scenario_path = std::string(arg);
@@ -143,60 +146,34 @@ OptionsResult ParseOptions(int argc, const char* const* argv) {
       result.options = options;
       return result;
     }
-    // Split "--name=value"; otherwise the value is the next argument.
-    const std::size_t equals = arg.find('=');
-    const std::string_view name = arg.substr(0u, equals);
-    std::optional<std::string_view> value;
-    if (equals != std::string_view::npos) {
-      value = arg.substr(equals + 1u);
-    }
-    // An argument that looks like an option is not taken as a value: "--csv --vcd x" is a
-    // forgotten file name far more often than a file called "--vcd". A duration may start
-    // with a single '-', so that "--duration -5" is reported as a bad duration.
-    const auto take_value = [&](bool dash_allowed) -> bool {
-      if (value) {
-        return true;
-      }
-      if (i + 1 >= argc) {
-        return false;
-      }
-      const std::string_view next = argv[i + 1];
-      const bool looks_like_option =
-          next.size() > 1u && next.front() == '-' && (!dash_allowed || next[1] == '-');
-      if (looks_like_option) {
-        return false;
-      }
-      value = next;
-      ++i;
-      return true;
-    };
+    const host_cli::Option option = host_cli::SplitOption(arg);
 
-    bool known = false;
-    for (const PathOption& option : kPathOptions) {
-      if (name != option.name) {
-        continue;
-      }
-      known = true;
-      if (!take_value(false) || value->empty()) {
-        result.error = std::string("option '") + option.name + "' needs a file name";
+    const auto* const path_option =
+        std::find_if(std::begin(kPathOptions), std::end(kPathOptions),
+                     [&option](const PathOption& p) { return option.name == p.name; });
+    if (path_option != std::end(kPathOptions)) {
+      const std::optional<std::string_view> value = host_cli::TakeValue(option, argc, argv, i);
+      if (!value || value->empty()) {
+        result.error = "option " + Quote(option.name) + " needs a file name";
         return result;
       }
-      if (options.*(option.field)) {
-        result.error = std::string("option '") + option.name + "' given twice";
+      if (!given.First(option.name)) {
+        result.error = host_cli::GivenTwice(option.name);
         return result;
       }
-      options.*(option.field) = std::string(*value);
-    }
-    if (known) {
+      options.*(path_option->field) = std::string(*value);
       continue;
     }
-    if (name == "--duration") {
-      if (!take_value(true)) {
+    if (option.name == "--duration") {
+      // A single '-' is taken, so that "--duration -5" is reported as a bad duration.
+      const std::optional<std::string_view> value =
+          host_cli::TakeValue(option, argc, argv, i, true);
+      if (!value) {
         result.error = "option '--duration' needs a time in ms";
         return result;
       }
-      if (options.duration_ms) {
-        result.error = "option '--duration' given twice";
+      if (!given.First(option.name)) {
+        result.error = host_cli::GivenTwice(option.name);
         return result;
       }
       options.duration_ms = ParseDurationMs(*value);

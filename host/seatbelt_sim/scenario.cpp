@@ -13,12 +13,13 @@
 #include <cstring>
 #include <memory>
 
+#include "cli.h"
+
 namespace seatbelt_sim {
 namespace {
 
-// Longest piece of offending input quoted back in a message, so a line of binary garbage does
-// not flood the terminal.
-constexpr std::size_t kMaxQuotedChars = 40u;
+// Offending input is quoted back escaped, as the command line is.
+using host_cli::Quote;
 
 struct Word {
   const char* word;
@@ -444,26 +445,6 @@ std::optional<uint32> ParseDurationMs(std::string_view text) {
     return std::nullopt;
   }
   return parsed.value;
-}
-
-std::string Quote(std::string_view token) {
-  std::string out = "'";
-  for (std::size_t i = 0u; i < token.size() && i < kMaxQuotedChars; ++i) {
-    const auto byte = static_cast<unsigned char>(token[i]);
-    if (byte >= 0x20u && byte < 0x7Fu) {
-      out += static_cast<char>(byte);
-    } else {
-      static constexpr char kHex[] = "0123456789abcdef";
-      out += "\\x";
-      out += kHex[byte >> 4u];
-      out += kHex[byte & 0x0Fu];
-    }
-  }
-  if (token.size() > kMaxQuotedChars) {
-    out += "...";
-  }
-  out += "'";
-  return out;
 }
 
 }  // namespace seatbelt_sim

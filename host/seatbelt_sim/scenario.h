@@ -82,10 +82,6 @@ uint32 TicksForDuration(uint32 end_ms);
 // Parses a run length in ms ("0" to kMaxTimeMs, decimal digits only).
 std::optional<uint32> ParseDurationMs(std::string_view text);
 
-// The token in single quotes for an error message: bytes outside printable ASCII escaped as \xNN,
-// cut after 40 characters with "...", so that no input can garble the terminal.
-std::string Quote(std::string_view token);
-
 }  // namespace seatbelt_sim
 
 #endif  // HOST_SEATBELT_SIM_SCENARIO_H
