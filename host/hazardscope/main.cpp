@@ -1,12 +1,12 @@
 // hazardscope: host program of the instrument-cluster race analysis. Runs HazardscopeMain once
 // and exits with its result.
-#include <cerrno>
-#include <climits>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "IC_RaceAnalysis.h"
 #include "cli.h"
@@ -49,17 +49,14 @@ int UsageError(const std::string& message) {
 }
 
 // Accepts a plain decimal number of 0..UINT_MAX: no sign, no blanks, nothing after the digits.
-bool ParseSeed(const char* text, unsigned* seed) {
-  if (text[0] < '0' || text[0] > '9') {
+bool ParseSeed(std::string_view text, unsigned* seed) {
+  const char* const end = text.data() + text.size();
+  unsigned value = 0u;
+  const std::from_chars_result parsed = std::from_chars(text.data(), end, value);
+  if (parsed.ec != std::errc() || parsed.ptr != end) {
     return false;
   }
-  errno = 0;
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text, &end, 10);
-  if (errno != 0 || *end != '\0' || value > UINT_MAX) {
-    return false;
-  }
-  *seed = static_cast<unsigned>(value);
+  *seed = value;
   return true;
 }
 
@@ -88,7 +85,7 @@ int main(int argc, char** argv) {
     if (!given.First(option.name)) {
       return UsageError(host_cli::GivenTwice(option.name));
     }
-    if (!ParseSeed(std::string(*value).c_str(), &seed)) {
+    if (!ParseSeed(*value, &seed)) {
       return UsageError("--seed needs a number from 0 to 4294967295, not " + Quote(*value));
     }
     seeded = true;

@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <system_error>
 
 #include "cli.h"
 
@@ -104,33 +106,25 @@ struct Number {
 // Decimal digits only; a leading '-' followed by digits is recognised so the message can say
 // "negative" rather than "not a number".
 Number ParseNumber(std::string_view token, uint32 max) {
-  bool negative = false;
-  if (!token.empty() && token.front() == '-') {
-    negative = true;
+  const bool negative = !token.empty() && token.front() == '-';
+  if (negative) {
     token.remove_prefix(1);
   }
-  if (token.empty()) {
+  const char* const end = token.data() + token.size();
+  uint32 value = 0u;
+  const std::from_chars_result parsed = std::from_chars(token.data(), end, value);
+  // Digits only, all of them: a letter after any number of digits makes it garbage, even after
+  // too many of them.
+  if (parsed.ptr != end || parsed.ec == std::errc::invalid_argument) {
     return {NumberKind::kNotANumber, 0u};
-  }
-  std::uint64_t value = 0u;
-  bool overflow = false;
-  for (char c : token) {
-    if (c < '0' || c > '9') {
-      return {NumberKind::kNotANumber, 0u};
-    }
-    value = value * 10u + static_cast<std::uint64_t>(c - '0');
-    if (value > UINT32_MAX) {
-      overflow = true;
-      value = UINT32_MAX;  // keep scanning: a later letter still makes it garbage
-    }
   }
   if (negative) {
     return {NumberKind::kNegative, 0u};
   }
-  if (overflow || value > max) {
+  if (parsed.ec == std::errc::result_out_of_range || value > max) {
     return {NumberKind::kTooLarge, 0u};
   }
-  return {NumberKind::kOk, static_cast<uint32>(value)};
+  return {NumberKind::kOk, value};
 }
 
 std::string RangeText(uint32 max) {

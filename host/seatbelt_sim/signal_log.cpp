@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <ctime>
 
@@ -95,21 +96,6 @@ bool BufferedFile::Close(std::string& error) {
   return true;
 }
 
-// --- number formatting ------------------------------------------------------------------------
-
-char* FormatUnsigned(char* out, uint32 value) {
-  char digits[10];
-  std::size_t count = 0u;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10u);
-    value /= 10u;
-  } while (value != 0u);
-  while (count > 0u) {
-    *out++ = digits[--count];
-  }
-  return out;
-}
-
 // --- CSV ----------------------------------------------------------------------------------
 
 bool CsvWriter::Open(const std::string& path, std::string& error) {
@@ -130,9 +116,10 @@ bool CsvWriter::Open(const std::string& path, std::string& error) {
 void CsvWriter::Write(const TickSample& sample) {
   if (!tail_valid_ || sample.values != tail_values_) {
     char* out = tail_.data();
+    char* const end = tail_.data() + tail_.size();
     for (uint32 value : sample.values) {
       *out++ = ',';
-      out = FormatUnsigned(out, value);
+      out = std::to_chars(out, end, value).ptr;
     }
     *out++ = '\n';
     tail_size_ = static_cast<std::size_t>(out - tail_.data());
@@ -141,7 +128,7 @@ void CsvWriter::Write(const TickSample& sample) {
   }
   // Seconds with three decimals: the tick time is a whole number of ms.
   char time[16];
-  char* out = FormatUnsigned(time, sample.time_ms / 1000u);
+  char* out = std::to_chars(time, time + sizeof time, sample.time_ms / 1000u).ptr;
   const uint32 millis = sample.time_ms % 1000u;
   *out++ = '.';
   *out++ = static_cast<char>('0' + millis / 100u);
@@ -204,7 +191,7 @@ bool VcdWriter::Open(const std::string& path, const std::string& comment, const 
 void VcdWriter::WriteTime(uint32 time_ms) {
   char text[16];
   text[0] = '#';
-  char* out = FormatUnsigned(text + 1, time_ms);
+  char* out = std::to_chars(text + 1, text + sizeof text, time_ms).ptr;
   *out++ = '\n';
   file_.Write(text, static_cast<std::size_t>(out - text));
   last_time_ms_ = time_ms;
@@ -218,13 +205,7 @@ void VcdWriter::WriteValue(std::size_t signal, uint32 value) {
     *out++ = value == 0u ? '0' : value == 1u ? '1' : 'x';
   } else {
     *out++ = 'b';
-    int bit = 31;
-    while (bit > 0 && ((value >> bit) & 1u) == 0u) {
-      --bit;
-    }
-    for (; bit >= 0; --bit) {
-      *out++ = ((value >> bit) & 1u) != 0u ? '1' : '0';
-    }
+    out = std::to_chars(out, text + sizeof text, value, 2).ptr;  // no leading zeros
     *out++ = ' ';
   }
   *out++ = VcdId(signal);

@@ -75,9 +75,6 @@ class BufferedFile {
   std::array<char, 65536> buffer_{};
 };
 
-// Writes "digits" of value; out must have room for 10 characters. Returns the end.
-char* FormatUnsigned(char* out, uint32 value);
-
 class CsvWriter {
  public:
   // Opens path and writes the header line.
@@ -92,7 +89,7 @@ class CsvWriter {
   // ticks while the time always does.
   std::array<uint32, kSignalCount> tail_values_{};
   bool tail_valid_ = false;
-  std::array<char, kSignalCount * 11u + 1u> tail_{};
+  std::array<char, kSignalCount * 11u + 1u> tail_{};  // ',' and up to 10 digits each, '\n'
   std::size_t tail_size_ = 0u;
 };
 
