@@ -51,3 +51,18 @@ function(project_fuzzer target)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer)
   project_warnings(${target})
 endfunction()
+
+# Each library of the installed package is known in the tree by the name an outside project
+# links it by, vehicle_components::<target>, and the project's own programs and tests use that
+# name too.
+function(project_package_alias target)
+  add_library(${PROJECT_NAME}::${target} ALIAS ${target})
+endfunction()
+
+# Where the package's headers install: a folder of the package's own below include/, so that
+# they cannot clash with a platform's headers of the same name. The platform types go one folder
+# further down, apart from the module headers (as platform/ is apart in the tree): a platform
+# that brings its own Std_Types.h puts it on the include path, and the package's headers use it.
+include(GNUInstallDirs)
+set(VC_INCLUDE_INSTALL_DIR ${CMAKE_INSTALL_INCLUDEDIR}/${PROJECT_NAME})
+set(VC_PLATFORM_INCLUDE_INSTALL_DIR ${VC_INCLUDE_INSTALL_DIR}/platform)
