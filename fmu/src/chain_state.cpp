@@ -1,0 +1,159 @@
+// Per-instance state of the seatbelt chain: the state region, the power-on image, the swap
+// under the process-wide lock, and where the chain's console output and diagnostic reports go.
+#include "chain_state.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+
+#include "Rte_Host.h"
+
+// Bounds of the state region, defined by chain_state.ld: the .data and .bss of the four
+// components and the runtime layer, aligned to 16 bytes at both ends.
+extern "C" {
+extern unsigned char seatbelt_chain_state_start[];
+extern unsigned char seatbelt_chain_state_end[];
+}
+
+namespace seatbelt_fmu {
+namespace {
+
+// Guards the region, the resident instance, the running listener and the power-on image.
+std::mutex g_chain_mutex;
+ChainState* g_resident = nullptr;
+ChainListener* g_listener = nullptr;
+std::vector<unsigned char> g_power_on;
+bool g_region_checked = false;
+bool g_region_ok = false;
+
+std::size_t RegionSize() {
+  return static_cast<std::size_t>(seatbelt_chain_state_end - seatbelt_chain_state_start);
+}
+
+// The region holds other modules' variables and, in sanitizer builds, the redzones between
+// them, which the sanitizer's own memcpy would refuse to touch: copy word by word, out of its
+// view. The volatile access keeps the compiler from turning the loop back into memcpy.
+__attribute__((no_sanitize_address)) void CopyWords(unsigned char* to, const unsigned char* from,
+                                                    std::size_t bytes) {
+  auto* const out = reinterpret_cast<volatile std::uint64_t*>(to);
+  const auto* const in = reinterpret_cast<const volatile std::uint64_t*>(from);
+  for (std::size_t word = 0u; word < bytes / sizeof(std::uint64_t); ++word) {
+    out[word] = in[word];
+  }
+}
+
+void SaveRegion(std::vector<unsigned char>& image) {
+  image.resize(RegionSize());
+  CopyWords(image.data(), seatbelt_chain_state_start, image.size());
+}
+
+void LoadRegion(const std::vector<unsigned char>& image) {
+  CopyWords(seatbelt_chain_state_start, image.data(), image.size());
+}
+
+void OnDemReport(uint16 event_id, uint8 status, void* /*context*/) {
+  if (g_listener != nullptr) {
+    g_listener->OnDiagnostic(event_id, status, g_time_ms);
+  }
+}
+
+}  // namespace
+
+bool ChainRegionUsable(std::string& why) {
+  const std::lock_guard<std::mutex> lock(g_chain_mutex);
+  if (!g_region_checked) {
+    g_region_checked = true;
+    const auto begin = reinterpret_cast<std::uintptr_t>(seatbelt_chain_state_start);
+    const auto end = reinterpret_cast<std::uintptr_t>(seatbelt_chain_state_end);
+    const auto clock = reinterpret_cast<std::uintptr_t>(&g_time_ms);
+    // Captured before any instance exists, so before the chain has ever run: the power-on
+    // state, with whatever the loader and the sanitizers' constructors set up.
+    g_region_ok =
+        begin < end && begin <= clock && clock < end && (end - begin) % sizeof(std::uint64_t) == 0u;
+    if (g_region_ok) {
+      SaveRegion(g_power_on);
+    }
+  }
+  if (!g_region_ok) {
+    why =
+        "the components' state region is missing from the library (linked without chain_state.ld?)";
+  }
+  return g_region_ok;
+}
+
+ChainState::ChainState() {
+  const std::lock_guard<std::mutex> lock(g_chain_mutex);
+  image_ = g_power_on;
+}
+
+ChainState::~ChainState() {
+  const std::lock_guard<std::mutex> lock(g_chain_mutex);
+  if (g_resident == this) {
+    g_resident = nullptr;
+  }
+}
+
+void ChainState::Reset() {
+  const std::lock_guard<std::mutex> lock(g_chain_mutex);
+  if (g_resident == this) {
+    g_resident = nullptr;
+  }
+  image_ = g_power_on;
+}
+
+ChainSession::ChainSession(ChainState& state, ChainListener& listener) {
+  g_chain_mutex.lock();
+  if (g_resident != &state) {
+    if (g_resident != nullptr) {
+      SaveRegion(g_resident->image_);
+    }
+    LoadRegion(state.image_);
+    g_resident = &state;
+  }
+  g_listener = &listener;
+  RteHost_SetDemListener(&OnDemReport, nullptr);
+}
+
+ChainSession::~ChainSession() {
+  g_listener = nullptr;
+  g_chain_mutex.unlock();
+}
+
+}  // namespace seatbelt_fmu
+
+// The warning logic prints its trace line with printf. The library is linked with
+// --wrap=printf, so those calls land here: the line goes to the running instance's listener,
+// and nothing reaches the process's standard output. Without a listener that wants it, the
+// line is not even formatted.
+extern "C" __attribute__((format(printf, 1, 2))) int
+__wrap_printf(  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp):
+                // the name --wrap gives
+    const char* format, ...);
+
+extern "C" int __wrap_printf(  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp):
+                               // the name --wrap gives
+    const char* format, ...) {
+  using seatbelt_fmu::g_listener;
+  if (g_listener == nullptr || !g_listener->WantsTrace()) {
+    return 0;
+  }
+  char line[256];
+  std::va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (length < 0) {
+    return length;
+  }
+  // A longer line is cut to the buffer; the trace line is under 100 characters.
+  std::size_t end = static_cast<std::size_t>(length) < sizeof line
+                        ? static_cast<std::size_t>(length)
+                        : sizeof line - 1u;
+  while (end > 0u && (line[end - 1u] == '\n' || line[end - 1u] == '\r')) {
+    --end;
+  }
+  line[end] = '\0';
+  g_listener->OnTrace(line);
+  return length;
+}

@@ -1,0 +1,22 @@
+# Fails unless every symbol LIBRARY defines for dynamic linking starts with PREFIX.
+#   cmake -DNM=<nm> -DLIBRARY=<shared library> -DPREFIX=<fmi3|fmi2> -P check_exports.cmake
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${symbols}")
+set(exported 0)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]+ [A-Za-z] (.+)$")
+    set(name ${CMAKE_MATCH_1})
+    if(NOT name MATCHES "^${PREFIX}[A-Z]")
+      message(FATAL_ERROR "${LIBRARY} exports ${name}, which is no ${PREFIX} function")
+    endif()
+    math(EXPR exported "${exported} + 1")
+  endif()
+endforeach()
+if(exported EQUAL 0)
+  message(FATAL_ERROR "${LIBRARY} exports nothing")
+endif()
+message(STATUS "${LIBRARY}: ${exported} ${PREFIX} functions, nothing else")

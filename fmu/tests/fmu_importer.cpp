@@ -1,0 +1,367 @@
+// The tests' own FMI importer: unpack, read the model description, dlopen, call.
+#include "fmu_importer.h"
+
+#include <dlfcn.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+#include "fmi2_types.h"
+#include "fmi3_types.h"
+
+namespace fmu_test {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    throw std::runtime_error("cannot read " + path);
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Attribute(const std::string& element, const std::string& name) {
+  const std::regex pattern("\\s" + name + "=\"([^\"]*)\"");
+  std::smatch match;
+  return std::regex_search(element, match, pattern) ? match[1].str() : std::string();
+}
+
+}  // namespace
+
+Fmu::Fmu(int version, const std::string& fmu_path, const std::string& work_dir)
+    : version_(version) {
+  static int unpacked = 0;
+  const std::string dir =
+      work_dir + "/fmu" + std::to_string(version) + "_" + std::to_string(++unpacked);
+  const std::string command = "rm -rf '" + dir + "' && mkdir -p '" + dir + "' && cd '" + dir +
+                              "' && '" CMAKE_COMMAND_PATH "' -E tar xf '" + fmu_path + "'";
+  if (std::system(command.c_str()) != 0) {
+    throw std::runtime_error("cannot unpack " + fmu_path);
+  }
+  const std::string xml = ReadFile(dir + "/modelDescription.xml");
+  token_ = Attribute(xml, version == 3 ? "instantiationToken" : "guid");
+  const std::string identifier = Attribute(xml, "modelIdentifier");
+  if (version == 3) {
+    const std::regex variable("<(Float64|Boolean|UInt8|UInt16|UInt32)\\s[^>]*>");
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), variable);
+         it != std::sregex_iterator(); ++it) {
+      const std::string element = it->str();
+      variables_[Attribute(element, "name")] = {
+          static_cast<std::uint32_t>(std::stoul(Attribute(element, "valueReference"))),
+          (*it)[1].str(), Attribute(element, "start")};
+    }
+  } else {
+    const std::regex variable("<ScalarVariable\\s[^>]*>\\s*<(Integer|Boolean|Real|String)[^>]*>");
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), variable);
+         it != std::sregex_iterator(); ++it) {
+      const std::string element = it->str();
+      variables_[Attribute(element, "name")] = {
+          static_cast<std::uint32_t>(std::stoul(Attribute(element, "valueReference"))),
+          (*it)[1].str(), Attribute(element, "start")};
+    }
+  }
+  const std::string binary =
+      dir + "/binaries/" + (version == 3 ? "x86_64-linux/" : "linux64/") + identifier + ".so";
+  handle_ = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    throw std::runtime_error("cannot load " + binary + ": " + dlerror());
+  }
+}
+
+Fmu::~Fmu() {
+  if (handle_ != nullptr) {
+    dlclose(handle_);
+  }
+}
+
+const VariableInfo& Fmu::Variable(const std::string& name) const {
+  const auto found = variables_.find(name);
+  if (found == variables_.end()) {
+    throw std::runtime_error("no variable " + name + " in the model description");
+  }
+  return found->second;
+}
+
+void* Fmu::Symbol(const char* name) const {
+  void* const symbol = dlsym(handle_, name);
+  if (symbol == nullptr) {
+    throw std::runtime_error(std::string("the binary does not export ") + name);
+  }
+  return symbol;
+}
+
+std::uint32_t Slave::Value(const std::string& name) {
+  std::uint32_t value = 0u;
+  if (Get(name, value) != 0) {
+    throw std::runtime_error("cannot get " + name);
+  }
+  return value;
+}
+
+namespace {
+
+template <typename F>
+F Function(const Fmu& fmu, const char* name) {
+  return reinterpret_cast<F>(fmu.Symbol(name));
+}
+
+// --- FMI 3.0 ------------------------------------------------------------------------------------
+
+class Slave3 final : public Slave {
+ public:
+  explicit Slave3(const Fmu& fmu) : Slave(fmu) {}
+  ~Slave3() override { Free(); }
+  Slave3(const Slave3&) = delete;
+  Slave3& operator=(const Slave3&) = delete;
+  Slave3(Slave3&&) = delete;
+  Slave3& operator=(Slave3&&) = delete;
+
+  bool Instantiate(const std::string& name, bool logging_on, const std::string& token) override {
+    using Type =
+        fmi3Instance (*)(fmi3String, fmi3String, fmi3String, fmi3Boolean, fmi3Boolean, fmi3Boolean,
+                         fmi3Boolean, const fmi3ValueReference[], size_t, fmi3InstanceEnvironment,
+                         fmi3LogMessageCallback, fmi3IntermediateUpdateCallback);
+    instance_ = Function<Type>(fmu_, "fmi3InstantiateCoSimulation")(
+        name.c_str(), token.empty() ? fmu_.token().c_str() : token.c_str(), nullptr, false,
+        logging_on, false, false, nullptr, 0u, this, &Slave3::OnLog, nullptr);
+    return instance_ != nullptr;
+  }
+  void Free() override {
+    if (instance_ != nullptr) {
+      Function<void (*)(fmi3Instance)>(fmu_, "fmi3FreeInstance")(instance_);
+      instance_ = nullptr;
+    }
+  }
+  int EnterInitialization(double start_s) override {
+    using Type = fmi3Status (*)(fmi3Instance, fmi3Boolean, fmi3Float64, fmi3Float64, fmi3Boolean,
+                                fmi3Float64);
+    return Function<Type>(fmu_, "fmi3EnterInitializationMode")(instance_, false, 0.0, start_s,
+                                                               false, 0.0);
+  }
+  int ExitInitialization() override { return Call("fmi3ExitInitializationMode"); }
+  int DoStep(double current_s, double step_s) override {
+    using Type = fmi3Status (*)(fmi3Instance, fmi3Float64, fmi3Float64, fmi3Boolean, fmi3Boolean*,
+                                fmi3Boolean*, fmi3Boolean*, fmi3Float64*);
+    if (do_step_ == nullptr) {
+      do_step_ = Function<Type>(fmu_, "fmi3DoStep");
+    }
+    fmi3Boolean event = false;
+    fmi3Boolean terminate = false;
+    fmi3Boolean early = false;
+    fmi3Float64 last = 0.0;
+    return do_step_(instance_, current_s, step_s, true, &event, &terminate, &early, &last);
+  }
+  int Terminate() override { return Call("fmi3Terminate"); }
+  int Reset() override { return Call("fmi3Reset"); }
+  int SetDebugLogging(bool on, const std::vector<const char*>& categories) override {
+    using Type = fmi3Status (*)(fmi3Instance, fmi3Boolean, size_t, const fmi3String[]);
+    return Function<Type>(fmu_, "fmi3SetDebugLogging")(
+        instance_, on, categories.size(), categories.empty() ? nullptr : categories.data());
+  }
+  int Set(const std::string& name, std::uint32_t value) override {
+    const VariableInfo& variable = fmu_.Variable(name);
+    return SetRaw(variable.type, &variable.vr, 1u, &value);
+  }
+  int Get(const std::string& name, std::uint32_t& value) override {
+    const VariableInfo& variable = fmu_.Variable(name);
+    const std::string& type = variable.type;
+    if (type == "Boolean") {
+      bool out = false;
+      const int status = GetAs<fmi3Boolean>("fmi3GetBoolean", variable.vr, out);
+      value = out ? 1u : 0u;
+      return status;
+    }
+    if (type == "UInt8") {
+      std::uint8_t out = 0u;
+      const int status = GetAs<fmi3UInt8>("fmi3GetUInt8", variable.vr, out);
+      value = out;
+      return status;
+    }
+    if (type == "UInt16") {
+      std::uint16_t out = 0u;
+      const int status = GetAs<fmi3UInt16>("fmi3GetUInt16", variable.vr, out);
+      value = out;
+      return status;
+    }
+    return GetAs<fmi3UInt32>("fmi3GetUInt32", variable.vr, value);
+  }
+  int SetRaw(const std::string& type_of, const std::uint32_t* vrs, std::size_t count,
+             const std::uint32_t* values) override {
+    const std::string& type = type_of;
+    if (type == "Boolean") {
+      return SetAs<fmi3Boolean>("fmi3SetBoolean", vrs, count, values);
+    }
+    if (type == "UInt8") {
+      return SetAs<fmi3UInt8>("fmi3SetUInt8", vrs, count, values);
+    }
+    if (type == "UInt16") {
+      return SetAs<fmi3UInt16>("fmi3SetUInt16", vrs, count, values);
+    }
+    return SetAs<fmi3UInt32>("fmi3SetUInt32", vrs, count, values);
+  }
+  int SetWrongType(const std::string& name) override {
+    const fmi3ValueReference vr = fmu_.Variable(name).vr;
+    const fmi3Int32 value = 1;
+    using Type =
+        fmi3Status (*)(fmi3Instance, const fmi3ValueReference[], size_t, const fmi3Int32[], size_t);
+    return Function<Type>(fmu_, "fmi3SetInt32")(instance_, &vr, 1u, &value, 1u);
+  }
+
+ private:
+  static void OnLog(fmi3InstanceEnvironment environment, fmi3Status status, fmi3String category,
+                    fmi3String message) {
+    static_cast<Slave3*>(environment)
+        ->log.push_back({static_cast<int>(status), category != nullptr ? category : "",
+                         message != nullptr ? message : ""});
+  }
+  int Call(const char* function) {
+    return Function<fmi3Status (*)(fmi3Instance)>(fmu_, function)(instance_);
+  }
+  template <typename T>
+  int GetAs(const char* function, fmi3ValueReference vr, T& value) {
+    using Type = fmi3Status (*)(fmi3Instance, const fmi3ValueReference[], size_t, T[], size_t);
+    return Function<Type>(fmu_, function)(instance_, &vr, 1u, &value, 1u);
+  }
+  template <typename T>
+  int SetAs(const char* function, const std::uint32_t* vrs, std::size_t count,
+            const std::uint32_t* values) {
+    // Not a vector: std::vector<bool> has no data().
+    const std::unique_ptr<T[]> converted = std::make_unique<T[]>(count + 1u);
+    for (std::size_t i = 0u; values != nullptr && i < count; ++i) {
+      converted[i] = static_cast<T>(values[i]);
+    }
+    using Type =
+        fmi3Status (*)(fmi3Instance, const fmi3ValueReference[], size_t, const T[], size_t);
+    return Function<Type>(fmu_, function)(instance_, vrs, count,
+                                          values == nullptr ? nullptr : converted.get(), count);
+  }
+
+  fmi3Instance instance_ = nullptr;
+  fmi3Status (*do_step_)(fmi3Instance, fmi3Float64, fmi3Float64, fmi3Boolean, fmi3Boolean*,
+                         fmi3Boolean*, fmi3Boolean*, fmi3Float64*) = nullptr;
+};
+
+// --- FMI 2.0 ------------------------------------------------------------------------------------
+
+class Slave2 final : public Slave {
+ public:
+  explicit Slave2(const Fmu& fmu) : Slave(fmu) {}
+  ~Slave2() override { Free(); }
+  Slave2(const Slave2&) = delete;
+  Slave2& operator=(const Slave2&) = delete;
+  Slave2(Slave2&&) = delete;
+  Slave2& operator=(Slave2&&) = delete;
+
+  bool Instantiate(const std::string& name, bool logging_on, const std::string& token) override {
+    using Type = fmi2Component (*)(fmi2String, fmi2Type, fmi2String, fmi2String,
+                                   const fmi2CallbackFunctions*, fmi2Boolean, fmi2Boolean);
+    callbacks_ = {&Slave2::OnLog, &std::calloc, &std::free, nullptr, this};
+    component_ = Function<Type>(fmu_, "fmi2Instantiate")(
+        name.c_str(), fmi2CoSimulation, token.empty() ? fmu_.token().c_str() : token.c_str(),
+        nullptr, &callbacks_, fmi2False, logging_on ? fmi2True : fmi2False);
+    return component_ != nullptr;
+  }
+  void Free() override {
+    if (component_ != nullptr) {
+      Function<void (*)(fmi2Component)>(fmu_, "fmi2FreeInstance")(component_);
+      component_ = nullptr;
+    }
+  }
+  int EnterInitialization(double start_s) override {
+    using Type =
+        fmi2Status (*)(fmi2Component, fmi2Boolean, fmi2Real, fmi2Real, fmi2Boolean, fmi2Real);
+    const int status = Function<Type>(fmu_, "fmi2SetupExperiment")(component_, fmi2False, 0.0,
+                                                                   start_s, fmi2False, 0.0);
+    return status != 0 ? status : Call("fmi2EnterInitializationMode");
+  }
+  int ExitInitialization() override { return Call("fmi2ExitInitializationMode"); }
+  int DoStep(double current_s, double step_s) override {
+    using Type = fmi2Status (*)(fmi2Component, fmi2Real, fmi2Real, fmi2Boolean);
+    if (do_step_ == nullptr) {
+      do_step_ = Function<Type>(fmu_, "fmi2DoStep");
+    }
+    return do_step_(component_, current_s, step_s, fmi2True);
+  }
+  int Terminate() override { return Call("fmi2Terminate"); }
+  int Reset() override { return Call("fmi2Reset"); }
+  int SetDebugLogging(bool on, const std::vector<const char*>& categories) override {
+    using Type = fmi2Status (*)(fmi2Component, fmi2Boolean, size_t, const fmi2String[]);
+    return Function<Type>(fmu_, "fmi2SetDebugLogging")(
+        component_, on ? fmi2True : fmi2False, categories.size(),
+        categories.empty() ? nullptr : categories.data());
+  }
+  int Set(const std::string& name, std::uint32_t value) override {
+    const VariableInfo& variable = fmu_.Variable(name);
+    return SetRaw(variable.type, &variable.vr, 1u, &value);
+  }
+  int Get(const std::string& name, std::uint32_t& value) override {
+    const VariableInfo& variable = fmu_.Variable(name);
+    using Type = fmi2Status (*)(fmi2Component, const fmi2ValueReference[], size_t, int[]);
+    const fmi2ValueReference vr = variable.vr;
+    int out = 0;
+    const int status =
+        Function<Type>(fmu_, variable.type == "Boolean" ? "fmi2GetBoolean" : "fmi2GetInteger")(
+            component_, &vr, 1u, &out);
+    value = static_cast<std::uint32_t>(out);
+    return status;
+  }
+  int SetRaw(const std::string& type_of, const std::uint32_t* vrs, std::size_t count,
+             const std::uint32_t* values) override {
+    std::vector<int> converted;
+    std::vector<fmi2ValueReference> references;
+    for (std::size_t i = 0u; vrs != nullptr && i < count; ++i) {
+      references.push_back(vrs[i]);
+      converted.push_back(values == nullptr ? 0 : static_cast<int>(values[i]));
+    }
+    using Type = fmi2Status (*)(fmi2Component, const fmi2ValueReference[], size_t, const int[]);
+    return Function<Type>(fmu_, type_of == "Boolean" ? "fmi2SetBoolean" : "fmi2SetInteger")(
+        component_, vrs == nullptr ? nullptr : references.data(), count,
+        values == nullptr ? nullptr : converted.data());
+  }
+  int SetWrongType(const std::string& name) override {
+    const fmi2ValueReference vr = fmu_.Variable(name).vr;
+    const fmi2Real value = 1.0;
+    using Type =
+        fmi2Status (*)(fmi2Component, const fmi2ValueReference[], size_t, const fmi2Real[]);
+    return Function<Type>(fmu_, "fmi2SetReal")(component_, &vr, 1u, &value);
+  }
+
+ private:
+  __attribute__((format(printf, 5, 6))) static void OnLog(fmi2ComponentEnvironment environment,
+                                                          fmi2String /*instance*/,
+                                                          fmi2Status status, fmi2String category,
+                                                          fmi2String message, ...) {
+    char text[1024];
+    std::va_list args;
+    va_start(args, message);
+    (void)std::vsnprintf(text, sizeof text, message, args);
+    va_end(args);
+    static_cast<Slave2*>(environment)
+        ->log.push_back({static_cast<int>(status), category != nullptr ? category : "", text});
+  }
+  int Call(const char* function) {
+    return Function<fmi2Status (*)(fmi2Component)>(fmu_, function)(component_);
+  }
+
+  fmi2CallbackFunctions callbacks_{};
+  fmi2Component component_ = nullptr;
+  fmi2Status (*do_step_)(fmi2Component, fmi2Real, fmi2Real, fmi2Boolean) = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Slave> Slave::Create(const Fmu& fmu) {
+  if (fmu.version() == 3) {
+    return std::make_unique<Slave3>(fmu);
+  }
+  return std::make_unique<Slave2>(fmu);
+}
+
+}  // namespace fmu_test

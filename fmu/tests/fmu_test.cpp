@@ -1,0 +1,312 @@
+// The FMUs as an importer sees them: each test unpacks the packed FMU of one FMI version, loads
+// its binary and drives it with the example scenarios of seatbelt_sim, comparing every output
+// of every tick with seatbelt_sim's CSV of the same scenario.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fmu_importer.h"
+#include "scenario.h"
+#include "scenario_run.h"
+#include "signal_log.h"
+
+namespace fmu_test {
+namespace {
+
+const std::vector<std::string> kScenarioNames = {"drive", "door_grace", "highway",
+                                                 "calibration_edges"};
+
+std::string WorkDir() {
+  const std::string dir = ::testing::TempDir() + "fmu_test_" + std::to_string(getpid());
+  (void)mkdir(dir.c_str(), 0700);
+  return dir;
+}
+
+struct Loaded {
+  seatbelt_sim::Scenario scenario;
+  Reference reference;
+};
+
+class FmuTest : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    const int version = GetParam();
+    fmu_ = std::make_unique<Fmu>(version, version == 3 ? FMU3_PATH : FMU2_PATH, work_);
+  }
+
+  const Loaded& Scenario(const std::string& name) {
+    auto found = loaded_.find(name);
+    if (found == loaded_.end()) {
+      const std::string path =
+          name[0] == '/' ? name : std::string(SCENARIO_DIR) + "/" + name + ".txt";
+      seatbelt_sim::ParseResult parsed = seatbelt_sim::LoadScenarioFile(path);
+      if (!parsed.scenario) {
+        throw std::runtime_error("cannot load " + path);
+      }
+      found = loaded_.emplace(name, Loaded{*parsed.scenario, RunSeatbeltSim(path, work_)}).first;
+    }
+    return found->second;
+  }
+
+  ScenarioRun MakeRun(const std::string& scenario, const std::string& name, bool logging_on) {
+    const Loaded& loaded = Scenario(scenario);
+    return ScenarioRun(*fmu_, loaded.scenario, loaded.reference, name, logging_on);
+  }
+
+  std::string work_ = WorkDir();
+  std::unique_ptr<Fmu> fmu_;
+  std::map<std::string, Loaded> loaded_;
+};
+
+// Sends standard output and standard error to a file while alive; Captured() gives what came.
+class CaptureConsole {
+ public:
+  explicit CaptureConsole(const std::string& path) : path_(path) {
+    (void)std::fflush(stdout);
+    (void)std::fflush(stderr);
+    saved_out_ = dup(STDOUT_FILENO);
+    saved_err_ = dup(STDERR_FILENO);
+    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    (void)dup2(file, STDOUT_FILENO);
+    (void)dup2(file, STDERR_FILENO);
+    (void)close(file);
+  }
+  ~CaptureConsole() { Restore(); }
+  CaptureConsole(const CaptureConsole&) = delete;
+  CaptureConsole& operator=(const CaptureConsole&) = delete;
+  CaptureConsole(CaptureConsole&&) = delete;
+  CaptureConsole& operator=(CaptureConsole&&) = delete;
+
+  std::string Captured() {
+    Restore();
+    std::ifstream in(path_);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+ private:
+  void Restore() {
+    if (saved_out_ >= 0) {
+      (void)std::fflush(stdout);
+      (void)std::fflush(stderr);
+      (void)dup2(saved_out_, STDOUT_FILENO);
+      (void)dup2(saved_err_, STDERR_FILENO);
+      (void)close(saved_out_);
+      (void)close(saved_err_);
+      saved_out_ = -1;
+    }
+  }
+
+  std::string path_;
+  int saved_out_ = -1;
+  int saved_err_ = -1;
+};
+
+// Eight live instances, two per scenario (one logging, one not), stepped in turn by 0.01 s with
+// the time added up in floating point: every output of every tick, every trace line and every
+// diagnostic report equals seatbelt_sim's, and nothing reaches the console.
+TEST_P(FmuTest, EightInterleavedInstancesMatchSeatbeltSimEveryTick) {
+  std::vector<ScenarioRun> runs;
+  for (const std::string& scenario : kScenarioNames) {
+    runs.push_back(MakeRun(scenario, scenario + "_logging", true));
+    runs.push_back(MakeRun(scenario, scenario + "_quiet", false));
+  }
+  CaptureConsole console(work_ + "/console");
+  bool ok = true;
+  for (ScenarioRun& run : runs) {
+    ok = ok && run.Start();
+  }
+  for (bool stepped = true; ok && stepped;) {
+    stepped = false;
+    for (ScenarioRun& run : runs) {
+      if (ok && !run.Finished()) {
+        ok = run.StepBy(0.01);
+        stepped = true;
+      }
+    }
+  }
+  for (ScenarioRun& run : runs) {
+    ok = ok && run.LogMatches();
+  }
+  const std::string console_output = console.Captured();
+  for (ScenarioRun& run : runs) {
+    EXPECT_EQ(run.failure(), "");
+  }
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(console_output, "");
+}
+
+// Eight instances stepped at the same time from eight threads stay apart.
+TEST_P(FmuTest, InstancesOnThreadsMatchSeatbeltSim) {
+  std::vector<ScenarioRun> runs;
+  for (int copy = 0; copy < 2; ++copy) {
+    for (const std::string& scenario : kScenarioNames) {
+      runs.push_back(MakeRun(scenario, scenario + "_" + std::to_string(copy), copy == 0));
+    }
+  }
+  std::vector<std::thread> threads;
+  for (ScenarioRun& run : runs) {
+    threads.emplace_back([&run] { (void)(run.Start() && run.RunToEnd() && run.LogMatches()); });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  for (ScenarioRun& run : runs) {
+    EXPECT_EQ(run.failure(), "");
+  }
+}
+
+// Steps of many sizes, some reaching no tick, some many: the outputs after each step are those
+// after the last tick reached. The rest of each run goes in one step, with logging on: a
+// hundred seconds without stimuli deliver their thousand trace lines in order.
+TEST_P(FmuTest, UnevenAndLargeStepsMatchTheLastTickReached) {
+  const std::string untouched = work_ + "/untouched.txt";
+  std::ofstream(untouched) << "end 100000\n";
+  for (const std::string& scenario : {std::string("drive"), std::string("highway"), untouched}) {
+    ScenarioRun run = MakeRun(scenario, scenario, true);
+    ASSERT_TRUE(run.Start()) << run.failure();
+    const double steps[] = {0.004, 0.0137, 0.25, 0.006, 1.3, 0.01, 0.0999, 0.5};
+    std::size_t next = 0u;
+    while (!run.Finished()) {
+      // Never past the tick before the next stimulus, so it can be set in time.
+      const double stimulus_s = (static_cast<double>(run.NextStimulusMs()) - 10.0) / 1000.0;
+      double step = steps[next++ % std::size(steps)];
+      if (run.NextStimulusMs() == UINT32_MAX) {
+        step = static_cast<double>(Scenario(scenario).reference.rows.back()[0]) / 1000.0 -
+               run.now_s();  // the rest in one step
+      } else if (run.now_s() + step > stimulus_s) {
+        step = stimulus_s - run.now_s();
+      }
+      if (step <= 0.0) {
+        step = 0.01;
+      }
+      ASSERT_TRUE(run.StepBy(step)) << run.failure();
+    }
+    EXPECT_TRUE(run.LogMatches()) << run.failure();
+  }
+}
+
+// Reset and a new instantiation start from the power-on state, while another instance goes on
+// untouched.
+TEST_P(FmuTest, ResetAndNewInstanceStartFromPowerOn) {
+  ScenarioRun other = MakeRun("highway", "other", false);
+  ScenarioRun run = MakeRun("drive", "drive", false);
+  ASSERT_TRUE(other.Start() && run.Start());
+  for (int tick = 0; tick < 1500; ++tick) {
+    ASSERT_TRUE(run.StepBy(0.01) && other.StepBy(0.01)) << run.failure() << other.failure();
+  }
+  ASSERT_EQ(run.slave().Reset(), 0);
+  ScenarioRun again = MakeRun("drive", "drive", false);
+  ASSERT_TRUE(again.Start());  // a new instance while the reset one lives
+  ASSERT_EQ(run.slave().EnterInitialization(), 0);
+  ASSERT_EQ(run.slave().ExitInitialization(), 0);
+  EXPECT_EQ(run.slave().Value("latch_filtered_status"), 0x84u);
+  EXPECT_EQ(run.slave().Value("warning_request"), 0u);
+  ASSERT_EQ(run.slave().DoStep(0.0, 0.01), 0);  // time starts again at 0
+  EXPECT_TRUE(other.RunToEnd()) << other.failure();
+  EXPECT_TRUE(again.RunToEnd()) << again.failure();
+}
+
+// The variables, their value references and start values in the model description are what the
+// binary has: the CSV columns of seatbelt_sim, the stuck flags and the calibration.
+TEST_P(FmuTest, ModelDescriptionMatchesTheBinary) {
+  std::vector<std::string> expected;
+  for (const seatbelt_sim::SignalInfo& info : seatbelt_sim::kSignalInfo) {
+    expected.emplace_back(info.name);
+  }
+  for (const char* name : {"latch_stuck", "speed_stuck", "latch_debounce_ms", "unlatch_debounce_ms",
+                           "occ_debounce_ms", "speed_threshold", "door_grace_ms"}) {
+    expected.emplace_back(name);
+  }
+  auto slave = Slave::Create(*fmu_);
+  ASSERT_TRUE(slave->Instantiate("start", false));
+  ASSERT_EQ(slave->EnterInitialization(), 0);
+  std::size_t checked = 0u;
+  for (const std::string& name : expected) {
+    SCOPED_TRACE(name);
+    const VariableInfo& variable = fmu_->Variable(name);
+    const std::uint32_t start = variable.start == "true" ? 1u
+                                : variable.start == "false"
+                                    ? 0u
+                                    : static_cast<std::uint32_t>(std::stoul(variable.start));
+    EXPECT_EQ(slave->Value(name), start);
+    ++checked;
+  }
+  EXPECT_EQ(checked, fmu_->variables().size() - (GetParam() == 3 ? 1u : 0u));  // and time
+}
+
+// Bad calls: refused with an error status and a logged reason, nothing applied, and the
+// instance then runs a whole scenario as if they had never been made.
+TEST_P(FmuTest, BadCallsAreRefusedAndTheInstanceStaysUsable) {
+  const int fmi_error = 3;
+  EXPECT_FALSE(Slave::Create(*fmu_)->Instantiate("wrong", true, "{not the token}"));
+  EXPECT_FALSE(Slave::Create(*fmu_)->Instantiate("", true));
+
+  ScenarioRun run = MakeRun("door_grace", "bad_calls", false);
+  ASSERT_TRUE(run.Start());
+  Slave& slave = run.slave();
+  ASSERT_EQ(slave.SetDebugLogging(true, {"logStatusError"}), 0);
+  const std::uint32_t unknown_vr = 999u;
+  const std::uint32_t value = 1u;
+  const std::size_t logged_before = slave.log.size();
+  const int results[] = {
+      slave.SetRaw("UInt32", &unknown_vr, 1u, &value),  // unknown value reference
+      slave.SetRaw("UInt32", nullptr, 2u, nullptr),     // null arrays, two values
+      slave.Set("door_grace_ms", 10u),                  // parameter after initialization
+      slave.Set("warning_request", 2u),                 // an output
+      slave.SetWrongType("speed_raw"),                  // the wrong type's function
+      slave.DoStep(0.0, -0.01),                         // negative step
+      slave.DoStep(0.5, 0.01),                          // not the current time
+      slave.EnterInitialization(),                      // wrong state
+      slave.SetDebugLogging(true, {"no_such_category"}),
+  };
+  for (int result : results) {
+    EXPECT_EQ(result, fmi_error);
+  }
+  if (GetParam() == 2) {  // only FMI 2.0's Integer can hold a value out of range
+    EXPECT_EQ(slave.Set("latch_raw", 256u), fmi_error);
+    EXPECT_EQ(slave.Set("speed_raw", static_cast<std::uint32_t>(-1)), fmi_error);
+    EXPECT_EQ(slave.Set("door_raw", 2u), fmi_error);
+  }
+  EXPECT_EQ(slave.log.size() - logged_before, std::size(results) + (GetParam() == 2 ? 3u : 0u));
+  for (std::size_t i = logged_before; i < slave.log.size(); ++i) {
+    EXPECT_EQ(slave.log[i].status, fmi_error);
+    EXPECT_EQ(slave.log[i].category, "logStatusError");
+  }
+  EXPECT_EQ(slave.Value("latch_raw"), 1u);  // nothing applied
+  EXPECT_TRUE(run.RunToEnd()) << run.failure();
+  EXPECT_EQ(slave.Terminate(), 0);
+  EXPECT_EQ(slave.DoStep(run.now_s(), 0.01), fmi_error);  // after termination
+  EXPECT_EQ(slave.Value("warning_request"), 0u);          // outputs still readable
+}
+
+// Logging off calls the logger not once; categories switch on one by one.
+TEST_P(FmuTest, LoggingFollowsTheChosenCategories) {
+  ScenarioRun run = MakeRun("highway", "categories", false);
+  ASSERT_TRUE(run.Start());
+  ASSERT_EQ(run.slave().SetDebugLogging(true, {"diagnostic"}), 0);
+  ASSERT_TRUE(run.RunToEnd()) << run.failure();
+  EXPECT_EQ(run.slave().SetDebugLogging(true, {"no_such_category"}), 3);  // not logged
+  const std::vector<std::string>& expected = Scenario("highway").reference.diagnostics;
+  ASSERT_EQ(run.slave().log.size(), expected.size());
+  for (std::size_t i = 0u; i < expected.size(); ++i) {
+    EXPECT_NE(run.slave().log[i].message.find(expected[i]), std::string::npos);
+    EXPECT_EQ(run.slave().log[i].category, "diagnostic");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(FmiVersions, FmuTest, ::testing::Values(3, 2),
+                         [](const ::testing::TestParamInfo<int>& version) {
+                           return "Fmi" + std::to_string(version.param);
+                         });
+
+}  // namespace
+}  // namespace fmu_test

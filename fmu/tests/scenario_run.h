@@ -1,0 +1,70 @@
+// Drives one FMU instance through a seatbelt_sim scenario, tick by tick or in larger steps, and
+// compares its outputs with what seatbelt_sim wrote for the same scenario.
+#ifndef FMU_TESTS_SCENARIO_RUN_H
+#define FMU_TESTS_SCENARIO_RUN_H
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fmu_importer.h"
+#include "scenario.h"
+
+namespace fmu_test {
+
+// seatbelt_sim's record of a scenario: one CSV row per tick, its trace lines and its diagnostic
+// lines (without "[SIM] "), and the stuck flags those imply after each tick.
+struct Reference {
+  std::vector<std::array<std::uint32_t, 17>> rows;  // time in ms, then the 16 CSV columns
+  std::vector<std::string> trace;
+  std::vector<std::string> diagnostics;
+  std::vector<std::array<bool, 2>> stuck;  // latch_stuck, speed_stuck after each row's tick
+};
+
+// Runs seatbelt_sim --csv on the scenario file; throws if it fails.
+Reference RunSeatbeltSim(const std::string& scenario_path, const std::string& work_dir);
+
+class ScenarioRun {
+ public:
+  ScenarioRun(const Fmu& fmu, const seatbelt_sim::Scenario& scenario, const Reference& reference,
+              std::string name, bool logging_on);
+
+  // Instantiates, sets the scenario's calibration and initializes; false on any failure.
+  bool Start();
+  // Sets the inputs that act from the next tick on, steps by step_s and compares the outputs
+  // with those after the last tick reached. false at the first failure (see failure()), also
+  // when the step would pass a stimulus that acts on a later tick than the next.
+  bool StepBy(double step_s);
+  bool Finished() const { return tick_ >= reference_.rows.size(); }
+  // Runs in steps of 0.01 s to the end.
+  bool RunToEnd();
+  // The logged trace and diagnostic lines equal seatbelt_sim's.
+  bool LogMatches();
+
+  Slave& slave() { return *slave_; }
+  const std::string& failure() const { return failure_; }
+  double now_s() const { return now_s_; }
+  // Time of the next stimulus still to apply, in ms; UINT32_MAX if none.
+  std::uint32_t NextStimulusMs() const;
+
+ private:
+  bool Fail(const std::string& what);
+  bool CheckOutputs();
+
+  const Fmu& fmu_;
+  const seatbelt_sim::Scenario& scenario_;
+  const Reference& reference_;
+  std::string name_;
+  bool logging_on_;
+  std::unique_ptr<Slave> slave_;
+  std::size_t next_stimulus_ = 0u;
+  std::size_t tick_ = 0u;  // ticks run
+  double now_s_ = 0.0;     // added up step by step, as importers do
+  std::string failure_;
+};
+
+}  // namespace fmu_test
+
+#endif  // FMU_TESTS_SCENARIO_RUN_H
