@@ -78,9 +78,13 @@ fmi2Status SetValues(fmi2Component component, const char* function, TypeSet type
   if (model == nullptr) {
     return fmi2Error;
   }
-  Status status = model->CheckArrays(function, vrs, count, values, count);
+  Status status = Model::ArraysFine(vrs, count, values, count)
+                      ? Status::kOk
+                      : model->CheckArrays(function, vrs, count, values, count);
   for (size_t i = 0u; i < count && status == Status::kOk; ++i) {
-    status = model->CheckSet(function, vrs[i], types);
+    if (!model->CanSet(vrs[i], types)) {
+      status = model->CheckSet(function, vrs[i], types);
+    }
     const Variable& variable = kVariables[vrs[i] < kVariableCount ? vrs[i] : 0u];
     if (status == Status::kOk &&
         (values[i] < 0 || static_cast<unsigned long>(values[i]) > variable.fmi2_max)) {
@@ -105,9 +109,13 @@ fmi2Status GetValues(fmi2Component component, const char* function, TypeSet type
   if (model == nullptr) {
     return fmi2Error;
   }
-  Status status = model->CheckArrays(function, vrs, count, values, count);
+  Status status = Model::ArraysFine(vrs, count, values, count)
+                      ? Status::kOk
+                      : model->CheckArrays(function, vrs, count, values, count);
   for (size_t i = 0u; i < count && status == Status::kOk; ++i) {
-    status = model->CheckGet(function, vrs[i], types);
+    if (!model->CanGet(vrs[i], types)) {
+      status = model->CheckGet(function, vrs[i], types);
+    }
     if (status == Status::kOk) {
       values[i] = static_cast<T>(model->Get(vrs[i]));
     }

@@ -100,9 +100,13 @@ fmi3Status SetValues(fmi3Instance instance, const char* function, TypeSet types,
   if (model == nullptr) {
     return fmi3Error;
   }
-  Status status = model->CheckArrays(function, vrs, count, values, value_count);
+  Status status = Model::ArraysFine(vrs, count, values, value_count)
+                      ? Status::kOk
+                      : model->CheckArrays(function, vrs, count, values, value_count);
   for (size_t i = 0u; i < count && status == Status::kOk; ++i) {
-    status = model->CheckSet(function, vrs[i], types);
+    if (!model->CanSet(vrs[i], types)) {
+      status = model->CheckSet(function, vrs[i], types);
+    }
   }
   if (status != Status::kOk) {
     return ToFmi3(status);
@@ -120,9 +124,13 @@ fmi3Status GetValues(fmi3Instance instance, const char* function, TypeSet types,
   if (model == nullptr) {
     return fmi3Error;
   }
-  Status status = model->CheckArrays(function, vrs, count, values, value_count);
+  Status status = Model::ArraysFine(vrs, count, values, value_count)
+                      ? Status::kOk
+                      : model->CheckArrays(function, vrs, count, values, value_count);
   for (size_t i = 0u; i < count && status == Status::kOk; ++i) {
-    status = model->CheckGet(function, vrs[i], types);
+    if (!model->CanGet(vrs[i], types)) {
+      status = model->CheckGet(function, vrs[i], types);
+    }
     if (status == Status::kOk) {
       values[i] = ToFmi<T>(model->Get(vrs[i]));
     }

@@ -108,6 +108,25 @@ class Model final : private ChainListener {
   uint32 Get(uint32 vr) const { return values_[vr]; }
   double TimeSeconds() const;
 
+  // The checks above without the logging, inline: the common case of a call that is fine costs
+  // a few comparisons. When one is false, the full check gives the status and logs why.
+  bool CanSet(uint32 vr, TypeSet types) const {
+    if (!Known(vr, types)) {
+      return false;
+    }
+    const Causality causality = kVariables[vr].causality;
+    return (causality == Causality::kInput && phase_ != Phase::kTerminated) ||
+           (causality == Causality::kParameter &&
+            (phase_ == Phase::kInstantiated || phase_ == Phase::kInitialization));
+  }
+  bool CanGet(uint32 vr, TypeSet types) const {
+    return Known(vr, types) && phase_ != Phase::kInstantiated;
+  }
+  static bool ArraysFine(const void* vrs, std::size_t count, const void* values,
+                         std::size_t value_count) {
+    return value_count == count && (count == 0u || (vrs != nullptr && values != nullptr));
+  }
+
   // Checks a value and reference array pair the way every get and set function needs it.
   Status CheckArrays(const char* function, const void* vrs, std::size_t count, const void* values,
                      std::size_t value_count);
@@ -123,6 +142,10 @@ class Model final : private ChainListener {
   void OnTrace(const char* line) override;
   void OnDiagnostic(uint16 event_id, uint8 status, uint32 time_ms) override;
 
+  bool Known(uint32 vr, TypeSet types) const {
+    return vr < kVariableCount && (vr != kTime || with_time_) &&
+           (TypeBit(kVariables[vr].type) & types) != 0u;
+  }
   // Whether vr exists and is of one of types.
   Status CheckVariable(const char* function, uint32 vr, TypeSet types);
   void Log(Status status, LogCategory category, const std::string& message);
