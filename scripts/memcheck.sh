@@ -47,6 +47,8 @@ check seatbelt_sim-bad-scenario 2 "$bin/seatbelt_sim" "$scratch/bad.txt"
 check seatbelt_sim-missing-file 2 "$bin/seatbelt_sim" "$scratch/none.txt"
 check seatbelt_sim-bad-option 2 "$bin/seatbelt_sim" --duration abc
 check wheelwatch-fixed-clock 0 "$tests/wheelwatch_fixed_clock"
+# The FMUs, loaded by the test importer: instances, threads, reset, bad calls.
+check fmu-importer 0 "$tests/fmu_test"
 
 echo "memcheck: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -28,7 +28,13 @@ bool g_region_checked = false;
 bool g_region_ok = false;
 
 std::size_t RegionSize() {
-  return static_cast<std::size_t>(seatbelt_chain_state_end - seatbelt_chain_state_start);
+  return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(seatbelt_chain_state_end) -
+                                  reinterpret_cast<std::uintptr_t>(seatbelt_chain_state_start));
+}
+
+std::vector<unsigned char> PowerOnImage() {
+  const std::lock_guard<std::mutex> lock(g_chain_mutex);
+  return g_power_on;
 }
 
 // The region holds other modules' variables and, in sanitizer builds, the redzones between
@@ -82,10 +88,7 @@ bool ChainRegionUsable(std::string& why) {
   return g_region_ok;
 }
 
-ChainState::ChainState() {
-  const std::lock_guard<std::mutex> lock(g_chain_mutex);
-  image_ = g_power_on;
-}
+ChainState::ChainState() : image_(PowerOnImage()) {}
 
 ChainState::~ChainState() {
   const std::lock_guard<std::mutex> lock(g_chain_mutex);

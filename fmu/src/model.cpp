@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "Occupancy_Sensor_IF.h"
@@ -30,8 +31,7 @@ constexpr double kLastTickSeconds = 4294967.29;
 // whenever this many have gathered, so a long step with logging on needs little memory.
 constexpr std::size_t kMaxQueued = 256u;
 
-constexpr std::array<const char*, static_cast<std::size_t>(LogCategory::kCount)> kCategoryNames = {
-    "trace", "diagnostic", "logStatusError"};
+constexpr std::size_t kCategoryCount = static_cast<std::size_t>(LogCategory::kCount);
 
 const char* TypeName(Type type) {
   switch (type) {
@@ -111,7 +111,16 @@ const std::array<Variable, kVariableCount> kVariables = {{
 }};
 
 const char* LogCategoryName(LogCategory category) {
-  return kCategoryNames[static_cast<std::size_t>(category)];
+  switch (category) {
+    case LogCategory::kTrace:
+      return "trace";
+    case LogCategory::kDiagnostic:
+      return "diagnostic";
+    case LogCategory::kStatusError:
+    case LogCategory::kCount:
+      break;
+  }
+  return "logStatusError";
 }
 
 Model::Model(std::string name, std::string message_prefix, bool with_time, LogSink sink,
@@ -137,6 +146,8 @@ void Model::LogError(Status status, const std::string& message) {
   Log(status, LogCategory::kStatusError, prefix_ + message);
 }
 
+// Variadic for printf-style formats, which the format attribute checks at every call.
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, checked by the compiler
 Status Model::Error(const char* function, const char* format, ...) {
   if (Enabled(LogCategory::kStatusError)) {
     std::va_list args;
@@ -161,8 +172,9 @@ Status Model::SetDebugLogging(const char* function, bool on, std::size_t count,
   std::array<bool, static_cast<std::size_t>(LogCategory::kCount)> chosen{};
   for (std::size_t i = 0u; i < count; ++i) {
     bool known = false;
-    for (std::size_t c = 0u; c < kCategoryNames.size(); ++c) {
-      if (categories[i] != nullptr && std::string(categories[i]) == kCategoryNames[c]) {
+    for (std::size_t c = 0u; c < kCategoryCount; ++c) {
+      if (categories[i] != nullptr &&
+          std::string(categories[i]) == LogCategoryName(static_cast<LogCategory>(c))) {
         chosen[c] = true;
         known = true;
       }

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "fmi2_types.h"
 #include "fmi3_types.h"
@@ -28,9 +28,27 @@ std::string ReadFile(const std::string& path) {
 }
 
 std::string Attribute(const std::string& element, const std::string& name) {
-  const std::regex pattern("\\s" + name + "=\"([^\"]*)\"");
-  std::smatch match;
-  return std::regex_search(element, match, pattern) ? match[1].str() : std::string();
+  const std::string key = " " + name + "=\"";
+  std::size_t begin = element.find(key);
+  if (begin == std::string::npos) {
+    begin = element.find("\n" + name + "=\"");  // attributes one per line
+  }
+  if (begin == std::string::npos) {
+    return "";
+  }
+  begin += key.size();
+  return element.substr(begin, element.find('"', begin) - begin);
+}
+
+// The elements of the description in order: name and the text from '<' to '>'.
+std::vector<std::pair<std::string, std::string>> Elements(const std::string& xml) {
+  std::vector<std::pair<std::string, std::string>> elements;
+  for (std::size_t at = xml.find('<'); at != std::string::npos; at = xml.find('<', at + 1u)) {
+    const std::size_t end = xml.find('>', at);
+    const std::string text = xml.substr(at, end - at + 1u);
+    elements.emplace_back(text.substr(1u, text.find_first_of(" \n/>") - 1u), text);
+  }
+  return elements;
 }
 
 }  // namespace
@@ -48,23 +66,21 @@ Fmu::Fmu(int version, const std::string& fmu_path, const std::string& work_dir)
   const std::string xml = ReadFile(dir + "/modelDescription.xml");
   token_ = Attribute(xml, version == 3 ? "instantiationToken" : "guid");
   const std::string identifier = Attribute(xml, "modelIdentifier");
-  if (version == 3) {
-    const std::regex variable("<(Float64|Boolean|UInt8|UInt16|UInt32)\\s[^>]*>");
-    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), variable);
-         it != std::sregex_iterator(); ++it) {
-      const std::string element = it->str();
-      variables_[Attribute(element, "name")] = {
-          static_cast<std::uint32_t>(std::stoul(Attribute(element, "valueReference"))),
-          (*it)[1].str(), Attribute(element, "start")};
-    }
-  } else {
-    const std::regex variable("<ScalarVariable\\s[^>]*>\\s*<(Integer|Boolean|Real|String)[^>]*>");
-    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), variable);
-         it != std::sregex_iterator(); ++it) {
-      const std::string element = it->str();
-      variables_[Attribute(element, "name")] = {
-          static_cast<std::uint32_t>(std::stoul(Attribute(element, "valueReference"))),
-          (*it)[1].str(), Attribute(element, "start")};
+  // FMI 3.0 names the type in the variable's element, FMI 2.0 in the element inside it.
+  const auto elements = Elements(xml);
+  for (std::size_t i = 0u; i < elements.size(); ++i) {
+    const auto& [name, text] = elements[i];
+    const bool fmi3_variable =
+        version == 3 && (name == "Float64" || name == "Boolean" || name == "UInt8" ||
+                         name == "UInt16" || name == "UInt32");
+    if (fmi3_variable) {
+      variables_[Attribute(text, "name")] = {
+          static_cast<std::uint32_t>(std::stoul(Attribute(text, "valueReference"))), name,
+          Attribute(text, "start")};
+    } else if (version == 2 && name == "ScalarVariable" && i + 1u < elements.size()) {
+      variables_[Attribute(text, "name")] = {
+          static_cast<std::uint32_t>(std::stoul(Attribute(text, "valueReference"))),
+          elements[i + 1u].first, Attribute(elements[i + 1u].second, "start")};
     }
   }
   const std::string binary =
