@@ -222,6 +222,7 @@ class Slave3 final : public Slave {
     }
     return SetAs<fmi3UInt32>("fmi3SetUInt32", vrs, count, values);
   }
+  void* handle() const override { return instance_; }
   int SetWrongType(const std::string& name) override {
     const fmi3ValueReference vr = fmu_.Variable(name).vr;
     const fmi3Int32 value = 1;
@@ -341,6 +342,7 @@ class Slave2 final : public Slave {
         component_, vrs == nullptr ? nullptr : references.data(), count,
         values == nullptr ? nullptr : converted.data());
   }
+  void* handle() const override { return component_; }
   int SetWrongType(const std::string& name) override {
     const fmi2ValueReference vr = fmu_.Variable(name).vr;
     const fmi2Real value = 1.0;

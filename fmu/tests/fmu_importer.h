@@ -80,6 +80,9 @@ class Slave {
   // Calls the setter of a type that name does not have.
   virtual int SetWrongType(const std::string& name) = 0;
 
+  // The instance as the FMU gave it, for calling functions directly.
+  virtual void* handle() const = 0;
+
   // Get that fails the calling test through an exception when the call fails.
   std::uint32_t Value(const std::string& name);
 

@@ -303,6 +303,150 @@ TEST_P(FmuTest, LoggingFollowsTheChosenCategories) {
   }
 }
 
+// Calls a function of the binary with exactly the argument types given; the FMI status comes
+// back as int, the enumeration's underlying type.
+template <typename... Args>
+int Call(const Fmu& fmu, const char* name, Args... args) {
+  return reinterpret_cast<int (*)(Args...)>(fmu.Symbol(name))(args...);
+}
+
+// Every function of the standard is there; those of capabilities the FMU lacks refuse with
+// fmi*Error and a logged reason, whatever they are passed, and the inquiry functions answer.
+// A start time other than 0 keeps the rule tick 10 k ms at 0.01 k s.
+TEST_P(FmuTest, EveryStandardFunctionAnswersSensibly) {
+  auto slave = Slave::Create(*fmu_);
+  ASSERT_TRUE(slave->Instantiate("all", true));
+  ASSERT_EQ(slave->EnterInitialization(5.0), 0);
+  ASSERT_EQ(slave->ExitInitialization(), 0);
+  ASSERT_EQ(slave->DoStep(5.0, 0.1), 0);
+  ASSERT_FALSE(slave->log.empty());
+  EXPECT_EQ(slave->log[0].message,
+            "[TIME  5100] IGN=0 SPD=0 OCC=0 LATCH=1 DOOR=1 GRACE=2900 WARN=0");
+  void* const i = slave->handle();
+  const std::uint32_t vr = 3u;
+  const std::uint32_t* const no_vrs = nullptr;
+  std::size_t size = 99u;
+  const int error = 3;
+  const int discard = 2;
+  std::vector<int> refused;
+  if (GetParam() == 3) {
+    EXPECT_STREQ(reinterpret_cast<const char* (*)()>(fmu_->Symbol("fmi3GetVersion"))(), "3.0");
+    double time = 0.0;
+    EXPECT_EQ(Call(*fmu_, "fmi3GetFloat64", i, &fmu_->Variable("time").vr, std::size_t{1}, &time,
+                   std::size_t{1}),
+              0);
+    EXPECT_DOUBLE_EQ(time, 5.1);
+    const std::uint32_t warning_vr = fmu_->Variable("warning_request").vr;
+    EXPECT_EQ(Call(*fmu_, "fmi3GetNumberOfVariableDependencies", i, warning_vr, &size), 0);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(Call(*fmu_, "fmi3GetVariableDependencies", i, warning_vr, nullptr, no_vrs, nullptr,
+                   nullptr, std::size_t{0}),
+              0);
+    EXPECT_EQ(Call(*fmu_, "fmi3InstantiateModelExchange", "me", fmu_->token().c_str(), nullptr,
+                   false, false, nullptr, nullptr),
+              0);
+    for (const char* name :
+         {"fmi3EnterEventMode", "fmi3EnterConfigurationMode", "fmi3ExitConfigurationMode",
+          "fmi3EvaluateDiscreteStates", "fmi3EnterContinuousTimeMode", "fmi3EnterStepMode"}) {
+      refused.push_back(Call(*fmu_, name, i));
+    }
+    for (const char* name : {"fmi3GetFMUState", "fmi3FreeFMUState",
+                             "fmi3GetNumberOfEventIndicators", "fmi3GetNumberOfContinuousStates"}) {
+      refused.push_back(Call(*fmu_, name, i, nullptr));
+    }
+    for (const char* name : {"fmi3GetString", "fmi3SetString", "fmi3GetFloat32", "fmi3SetInt64",
+                             "fmi3GetInt8", "fmi3SetFloat64"}) {
+      refused.push_back(Call(*fmu_, name, i, &vr, std::size_t{1}, nullptr, std::size_t{1}));
+    }
+    for (const char* name : {"fmi3GetClock", "fmi3SetClock", "fmi3GetShiftDecimal",
+                             "fmi3SetIntervalDecimal", "fmi3SetShiftDecimal"}) {
+      refused.push_back(Call(*fmu_, name, i, &vr, std::size_t{1}, nullptr));
+    }
+    for (const char* name : {"fmi3GetIntervalDecimal", "fmi3GetShiftFraction",
+                             "fmi3SetIntervalFraction", "fmi3SetShiftFraction"}) {
+      refused.push_back(Call(*fmu_, name, i, &vr, std::size_t{1}, nullptr, nullptr));
+    }
+    refused.push_back(
+        Call(*fmu_, "fmi3GetIntervalFraction", i, &vr, std::size_t{1}, nullptr, nullptr, nullptr));
+    refused.push_back(
+        Call(*fmu_, "fmi3GetBinary", i, &vr, std::size_t{1}, nullptr, nullptr, std::size_t{1}));
+    refused.push_back(
+        Call(*fmu_, "fmi3SetBinary", i, &vr, std::size_t{1}, nullptr, nullptr, std::size_t{1}));
+    refused.push_back(Call(*fmu_, "fmi3GetNumberOfVariableDependencies", i, vr, &size));
+    refused.push_back(Call(*fmu_, "fmi3SetFMUState", i, nullptr));
+    refused.push_back(Call(*fmu_, "fmi3SerializedFMUStateSize", i, nullptr, &size));
+    refused.push_back(Call(*fmu_, "fmi3SerializeFMUState", i, nullptr, nullptr, size));
+    refused.push_back(Call(*fmu_, "fmi3DeserializeFMUState", i, nullptr, size, nullptr));
+    for (const char* name : {"fmi3GetDirectionalDerivative", "fmi3GetAdjointDerivative"}) {
+      refused.push_back(Call(*fmu_, name, i, &vr, std::size_t{1}, &vr, std::size_t{1}, nullptr,
+                             std::size_t{1}, nullptr, std::size_t{1}));
+    }
+    refused.push_back(Call(*fmu_, "fmi3GetOutputDerivatives", i, &vr, std::size_t{1}, nullptr,
+                           nullptr, std::size_t{1}));
+    refused.push_back(Call(*fmu_, "fmi3UpdateDiscreteStates", i, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, nullptr));
+    refused.push_back(Call(*fmu_, "fmi3CompletedIntegratorStep", i, true, nullptr, nullptr));
+    refused.push_back(Call(*fmu_, "fmi3SetTime", i, 1.0));
+    refused.push_back(Call(*fmu_, "fmi3ActivateModelPartition", i, vr, 1.0));
+    for (const char* name :
+         {"fmi3SetContinuousStates", "fmi3GetContinuousStateDerivatives", "fmi3GetEventIndicators",
+          "fmi3GetContinuousStates", "fmi3GetNominalsOfContinuousStates"}) {
+      refused.push_back(Call(*fmu_, name, i, nullptr, std::size_t{1}));
+    }
+  } else {
+    EXPECT_STREQ(reinterpret_cast<const char* (*)()>(fmu_->Symbol("fmi2GetVersion"))(), "2.0");
+    EXPECT_STREQ(reinterpret_cast<const char* (*)()>(fmu_->Symbol("fmi2GetTypesPlatform"))(),
+                 "default");
+    double time = 0.0;
+    int terminated = 1;
+    EXPECT_EQ(Call(*fmu_, "fmi2GetRealStatus", i, 2 /* fmi2LastSuccessfulTime */, &time), 0);
+    EXPECT_DOUBLE_EQ(time, 5.1);
+    EXPECT_EQ(Call(*fmu_, "fmi2GetBooleanStatus", i, 3 /* fmi2Terminated */, &terminated), 0);
+    EXPECT_EQ(terminated, 0);
+    EXPECT_EQ(Call(*fmu_, "fmi2GetStatus", i, 0, &terminated), discard);
+    EXPECT_EQ(Call(*fmu_, "fmi2GetIntegerStatus", i, 0, &terminated), discard);
+    EXPECT_EQ(Call(*fmu_, "fmi2GetStringStatus", i, 0, nullptr), discard);
+    EXPECT_EQ(Call(*fmu_, "fmi2GetRealStatus", i, 0, &time), discard);
+    EXPECT_EQ(Call(*fmu_, "fmi2GetBooleanStatus", i, 0, &terminated), discard);
+    EXPECT_EQ(Call(*fmu_, "fmi2Instantiate", "me", 0 /* fmi2ModelExchange */, fmu_->token().c_str(),
+                   nullptr, nullptr, 0, 0),
+              0);
+    void* const none = nullptr;
+    for (const char* name : {"fmi2EnterInitializationMode", "fmi2ExitInitializationMode",
+                             "fmi2Terminate", "fmi2Reset", "fmi2CancelStep"}) {
+      EXPECT_EQ(Call(*fmu_, name, none), error);
+    }
+    EXPECT_EQ(Call(*fmu_, "fmi2DoStep", none, 0.0, 0.01, 1), error);
+    EXPECT_EQ(Call(*fmu_, "fmi2SetupExperiment", none, 0, 0.0, 0.0, 0, 0.0), error);
+    EXPECT_EQ(Call(*fmu_, "fmi2GetInteger", none, &vr, std::size_t{1}, nullptr), error);
+    EXPECT_EQ(Call(*fmu_, "fmi2SetInteger", none, &vr, std::size_t{1}, nullptr), error);
+    EXPECT_EQ(Call(*fmu_, "fmi2SetDebugLogging", none, 1, std::size_t{0}, nullptr), error);
+    refused.push_back(Call(*fmu_, "fmi2SetDebugLogging", i, 1, std::size_t{2}, nullptr));
+    refused.push_back(Call(*fmu_, "fmi2CancelStep", i));
+    for (const char* name : {"fmi2GetFMUstate", "fmi2FreeFMUstate"}) {
+      refused.push_back(Call(*fmu_, name, i, nullptr));
+    }
+    refused.push_back(Call(*fmu_, "fmi2SetFMUstate", i, nullptr));
+    refused.push_back(Call(*fmu_, "fmi2SerializedFMUstateSize", i, nullptr, &size));
+    refused.push_back(Call(*fmu_, "fmi2SerializeFMUstate", i, nullptr, nullptr, size));
+    refused.push_back(Call(*fmu_, "fmi2DeSerializeFMUstate", i, nullptr, size, nullptr));
+    refused.push_back(Call(*fmu_, "fmi2GetDirectionalDerivative", i, &vr, std::size_t{1}, &vr,
+                           std::size_t{1}, nullptr, nullptr));
+    for (const char* name : {"fmi2SetRealInputDerivatives", "fmi2GetRealOutputDerivatives"}) {
+      refused.push_back(Call(*fmu_, name, i, &vr, std::size_t{1}, nullptr, nullptr));
+    }
+    for (const char* name : {"fmi2GetReal", "fmi2SetReal", "fmi2GetString", "fmi2SetString"}) {
+      refused.push_back(Call(*fmu_, name, i, &vr, std::size_t{1}, nullptr));
+    }
+  }
+  const std::size_t logged = slave->log.size();
+  for (int status : refused) {
+    EXPECT_EQ(status, error);
+  }
+  EXPECT_GE(logged, refused.size() + 1u);  // a reason for each, after the trace line
+  EXPECT_EQ(slave->DoStep(5.1, 0.01), 0);  // still usable
+}
+
 INSTANTIATE_TEST_SUITE_P(FmiVersions, FmuTest, ::testing::Values(3, 2),
                          [](const ::testing::TestParamInfo<int>& version) {
                            return "Fmi" + std::to_string(version.param);
