@@ -345,6 +345,24 @@ TEST_P(FmuTest, EveryStandardFunctionAnswersSensibly) {
     EXPECT_EQ(Call(*fmu_, "fmi3InstantiateModelExchange", "me", fmu_->token().c_str(), nullptr,
                    false, false, nullptr, nullptr),
               0);
+    EXPECT_EQ(Call(*fmu_, "fmi3InstantiateScheduledExecution", "se", fmu_->token().c_str(), nullptr,
+                   false, false, nullptr, nullptr, nullptr, nullptr, nullptr),
+              0);
+    // A null instance is refused, never used.
+    void* const none = nullptr;
+    for (const char* name : {"fmi3ExitInitializationMode", "fmi3Terminate", "fmi3Reset"}) {
+      EXPECT_EQ(Call(*fmu_, name, none), error);
+    }
+    EXPECT_EQ(Call(*fmu_, "fmi3GetUInt8", none, &vr, std::size_t{1}, nullptr, std::size_t{1}),
+              error);
+    EXPECT_EQ(Call(*fmu_, "fmi3SetUInt16", none, &vr, std::size_t{1}, nullptr, std::size_t{1}),
+              error);
+    EXPECT_EQ(Call(*fmu_, "fmi3DoStep", none, 0.0, 0.01, true, nullptr, nullptr, nullptr, nullptr),
+              error);
+    EXPECT_EQ(Call(*fmu_, "fmi3EnterInitializationMode", none, false, 0.0, 0.0, false, 0.0), error);
+    EXPECT_EQ(Call(*fmu_, "fmi3SetDebugLogging", none, true, std::size_t{0}, nullptr), error);
+    EXPECT_EQ(Call(*fmu_, "fmi3GetNumberOfVariableDependencies", none, vr, &size), error);
+    refused.push_back(Call(*fmu_, "fmi3SetDebugLogging", i, true, std::size_t{2}, nullptr));
     for (const char* name :
          {"fmi3EnterEventMode", "fmi3EnterConfigurationMode", "fmi3ExitConfigurationMode",
           "fmi3EvaluateDiscreteStates", "fmi3EnterContinuousTimeMode", "fmi3EnterStepMode"}) {
