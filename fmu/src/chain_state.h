@@ -29,6 +29,8 @@ namespace seatbelt_fmu {
 // chain lock held: implementations must not call back into the chain.
 class ChainListener {
  public:
+  virtual ~ChainListener() = default;
+
   // Whether trace lines are wanted at all; when not, they are not even formatted.
   virtual bool WantsTrace() const = 0;
   // One trace line of the warning logic, without its newline.
@@ -42,7 +44,6 @@ class ChainListener {
   ChainListener& operator=(const ChainListener&) = default;
   ChainListener(ChainListener&&) = default;
   ChainListener& operator=(ChainListener&&) = default;
-  ~ChainListener() = default;
 };
 
 // One instance's copy of the chain's state.
