@@ -3,17 +3,18 @@
 // of every tick with seatbelt_sim's CSV of the same scenario.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "console_capture.h"
 #include "fmu_importer.h"
 #include "scenario.h"
 #include "scenario_run.h"
@@ -29,6 +30,18 @@ std::string WorkDir() {
   const std::string dir = ::testing::TempDir() + "fmu_test_" + std::to_string(getpid());
   (void)mkdir(dir.c_str(), 0700);
   return dir;
+}
+
+// Runs seatbelt_sim --csv on the scenario file and reads its record; throws if it fails.
+Reference RunSeatbeltSim(const std::string& scenario_path, const std::string& work_dir) {
+  static int runs = 0;
+  const std::string base = work_dir + "/sim" + std::to_string(++runs);
+  const std::string command = "'" SEATBELT_SIM_PATH "' --csv '" + base + ".csv' '" + scenario_path +
+                              "' >'" + base + ".out'";
+  if (std::system(command.c_str()) != 0) {
+    throw std::runtime_error("seatbelt_sim failed on " + scenario_path);
+  }
+  return ReadReference(base + ".csv", base + ".out");
 }
 
 struct Loaded {
@@ -67,49 +80,6 @@ class FmuTest : public ::testing::TestWithParam<int> {
   std::map<std::string, Loaded> loaded_;
 };
 
-// Sends standard output and standard error to a file while alive; Captured() gives what came.
-class CaptureConsole {
- public:
-  explicit CaptureConsole(const std::string& path) : path_(path) {
-    (void)std::fflush(stdout);
-    (void)std::fflush(stderr);
-    saved_out_ = dup(STDOUT_FILENO);
-    saved_err_ = dup(STDERR_FILENO);
-    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    (void)dup2(file, STDOUT_FILENO);
-    (void)dup2(file, STDERR_FILENO);
-    (void)close(file);
-  }
-  ~CaptureConsole() { Restore(); }
-  CaptureConsole(const CaptureConsole&) = delete;
-  CaptureConsole& operator=(const CaptureConsole&) = delete;
-  CaptureConsole(CaptureConsole&&) = delete;
-  CaptureConsole& operator=(CaptureConsole&&) = delete;
-
-  std::string Captured() {
-    Restore();
-    std::ifstream in(path_);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-
- private:
-  void Restore() {
-    if (saved_out_ >= 0) {
-      (void)std::fflush(stdout);
-      (void)std::fflush(stderr);
-      (void)dup2(saved_out_, STDOUT_FILENO);
-      (void)dup2(saved_err_, STDERR_FILENO);
-      (void)close(saved_out_);
-      (void)close(saved_err_);
-      saved_out_ = -1;
-    }
-  }
-
-  std::string path_;
-  int saved_out_ = -1;
-  int saved_err_ = -1;
-};
-
 // Eight live instances, two per scenario (one logging, one not), stepped in turn by 0.01 s with
 // the time added up in floating point: every output of every tick, every trace line and every
 // diagnostic report equals seatbelt_sim's, and nothing reaches the console.
@@ -120,19 +90,7 @@ TEST_P(FmuTest, EightInterleavedInstancesMatchSeatbeltSimEveryTick) {
     runs.push_back(MakeRun(scenario, scenario + "_quiet", false));
   }
   CaptureConsole console(work_ + "/console");
-  bool ok = true;
-  for (ScenarioRun& run : runs) {
-    ok = ok && run.Start();
-  }
-  for (bool stepped = true; ok && stepped;) {
-    stepped = false;
-    for (ScenarioRun& run : runs) {
-      if (ok && !run.Finished()) {
-        ok = run.StepBy(0.01);
-        stepped = true;
-      }
-    }
-  }
+  bool ok = RunInterleaved(runs);
   for (ScenarioRun& run : runs) {
     ok = ok && run.LogMatches();
   }
@@ -152,13 +110,7 @@ TEST_P(FmuTest, InstancesOnThreadsMatchSeatbeltSim) {
       runs.push_back(MakeRun(scenario, scenario + "_" + std::to_string(copy), copy == 0));
     }
   }
-  std::vector<std::thread> threads;
-  for (ScenarioRun& run : runs) {
-    threads.emplace_back([&run] { (void)(run.Start() && run.RunToEnd() && run.LogMatches()); });
-  }
-  for (std::thread& thread : threads) {
-    thread.join();
-  }
+  RunOnThreads(runs);
   for (ScenarioRun& run : runs) {
     EXPECT_EQ(run.failure(), "");
   }

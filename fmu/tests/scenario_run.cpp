@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "signal_log.h"
@@ -51,16 +51,12 @@ std::int64_t Micros(double seconds) {
 
 }  // namespace
 
-Reference RunSeatbeltSim(const std::string& scenario_path, const std::string& work_dir) {
-  static int runs = 0;
-  const std::string base = work_dir + "/sim" + std::to_string(++runs);
-  const std::string command = "'" SEATBELT_SIM_PATH "' --csv '" + base + ".csv' '" + scenario_path +
-                              "' >'" + base + ".out'";
-  if (std::system(command.c_str()) != 0) {
-    throw std::runtime_error("seatbelt_sim failed on " + scenario_path);
-  }
+Reference ReadReference(const std::string& csv_path, const std::string& output_path) {
   Reference reference;
-  const std::vector<std::string> csv = ReadLines(base + ".csv");
+  const std::vector<std::string> csv = ReadLines(csv_path);
+  if (csv.size() < 2u) {
+    throw std::runtime_error("no rows in " + csv_path);
+  }
   for (std::size_t line = 1u; line < csv.size(); ++line) {
     std::array<std::uint32_t, 17> row{};
     std::string field;
@@ -75,7 +71,7 @@ Reference RunSeatbeltSim(const std::string& scenario_path, const std::string& wo
   }
   std::array<bool, 2> stuck{};
   std::size_t row = 0u;
-  for (const std::string& text : ReadLines(base + ".out")) {
+  for (const std::string& text : ReadLines(output_path)) {
     if (text.rfind("[TIME", 0u) == 0u) {
       reference.trace.push_back(text);
       continue;
@@ -117,12 +113,24 @@ bool ScenarioRun::Fail(const std::string& what) {
 
 bool ScenarioRun::Start() {
   slave_ = Slave::Create(fmu_);
-  next_stimulus_ = 0u;
-  tick_ = 0u;
-  now_s_ = 0.0;
   if (!slave_->Instantiate(name_, logging_on_)) {
     return Fail("instantiation refused");
   }
+  return Initialize();
+}
+
+bool ScenarioRun::Restart() {
+  if (slave_->Reset() != 0) {
+    return Fail("reset failed");
+  }
+  slave_->log.clear();
+  return Initialize();
+}
+
+bool ScenarioRun::Initialize() {
+  next_stimulus_ = 0u;
+  tick_ = 0u;
+  now_s_ = 0.0;
   const seatbelt_sim::CalibrationOverrides& calibration = scenario_.calibration;
   const std::pair<const char*, const std::optional<uint16>*> parameters[] = {
       {"latch_debounce_ms", &calibration.latch_debounce_ms},
@@ -241,6 +249,33 @@ bool ScenarioRun::LogMatches() {
     return Fail("diagnostic messages differ from seatbelt_sim's");
   }
   return true;
+}
+
+bool RunInterleaved(std::vector<ScenarioRun>& runs, bool restart) {
+  bool ok = true;
+  for (ScenarioRun& run : runs) {
+    ok = ok && (restart ? run.Restart() : run.Start());
+  }
+  for (bool stepped = true; ok && stepped;) {
+    stepped = false;
+    for (ScenarioRun& run : runs) {
+      if (ok && !run.Finished()) {
+        ok = run.StepBy(0.01);
+        stepped = true;
+      }
+    }
+  }
+  return ok;
+}
+
+void RunOnThreads(std::vector<ScenarioRun>& runs) {
+  std::vector<std::thread> threads;
+  for (ScenarioRun& run : runs) {
+    threads.emplace_back([&run] { (void)(run.Start() && run.RunToEnd() && run.LogMatches()); });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
 }
 
 }  // namespace fmu_test

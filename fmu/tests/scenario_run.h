@@ -23,8 +23,8 @@ struct Reference {
   std::vector<std::array<bool, 2>> stuck;  // latch_stuck, speed_stuck after each row's tick
 };
 
-// Runs seatbelt_sim --csv on the scenario file; throws if it fails.
-Reference RunSeatbeltSim(const std::string& scenario_path, const std::string& work_dir);
+// Reads what seatbelt_sim --csv wrote for a scenario: the CSV file and its standard output.
+Reference ReadReference(const std::string& csv_path, const std::string& output_path);
 
 class ScenarioRun {
  public:
@@ -33,6 +33,8 @@ class ScenarioRun {
 
   // Instantiates, sets the scenario's calibration and initializes; false on any failure.
   bool Start();
+  // Resets the instance and starts the scenario again in it; false on any failure.
+  bool Restart();
   // Sets the inputs that act from the next tick on, steps by step_s and compares the outputs
   // with those after the last tick reached. false at the first failure (see failure()), also
   // when the step would pass a stimulus that acts on a later tick than the next.
@@ -51,6 +53,7 @@ class ScenarioRun {
 
  private:
   bool Fail(const std::string& what);
+  bool Initialize();
   bool CheckOutputs();
 
   const Fmu& fmu_;
@@ -64,6 +67,13 @@ class ScenarioRun {
   double now_s_ = 0.0;     // added up step by step, as importers do
   std::string failure_;
 };
+
+// Starts every run (restart: resets and starts it again) and steps them in turn by 0.01 s, each
+// to its end; false at the first failure.
+bool RunInterleaved(std::vector<ScenarioRun>& runs, bool restart = false);
+// Starts and runs each to its end, and checks its log, all at the same time on threads of
+// their own; a failure is in the run's failure().
+void RunOnThreads(std::vector<ScenarioRun>& runs);
 
 }  // namespace fmu_test
 
