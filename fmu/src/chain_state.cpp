@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "Rte_Host.h"
+#include "printf_format.h"
 
 // Bounds of the state region, defined by chain_state.ld: the .data and .bss of the four
 // components and the runtime layer, aligned to 16 bytes at both ends.
@@ -125,27 +126,19 @@ ChainSession::~ChainSession() {
 
 }  // namespace seatbelt_fmu
 
-// The warning logic prints its trace line with printf. The library is linked with
-// --wrap=printf, so those calls land here: the line goes to the running instance's listener,
-// and nothing reaches the process's standard output. Without a listener that wants it, the
-// line is not even formatted.
-extern "C" __attribute__((format(printf, 1, 2))) int
-__wrap_printf(  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp):
-                // the name --wrap gives
-    const char* format, ...);
+namespace seatbelt_fmu {
+namespace {
 
-extern "C" int __wrap_printf(  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp):
-                               // the name --wrap gives
-    const char* format, ...) {
-  using seatbelt_fmu::g_listener;
+// The warning logic prints its trace line with printf, and the library's link redirects that
+// call here: the line goes to the running instance's listener, and nothing reaches the
+// process's standard output. Without a listener that wants it, the line is not even formatted.
+int CaptureTrace(const char* format, std::va_list args) FMU_PRINTF_FORMAT(1, 0);
+int CaptureTrace(const char* format, std::va_list args) {
   if (g_listener == nullptr || !g_listener->WantsTrace()) {
     return 0;
   }
   char line[256];
-  std::va_list args;
-  va_start(args, format);
   const int length = std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
   if (length < 0) {
     return length;
   }
@@ -160,3 +153,42 @@ extern "C" int __wrap_printf(  // NOLINT(bugprone-reserved-identifier,cert-dcl37
   g_listener->OnTrace(line);
   return length;
 }
+
+}  // namespace
+}  // namespace seatbelt_fmu
+
+#if defined(_WIN32)
+// MinGW's printf is an inline function of its <stdio.h> that prints through __mingw_vfprintf;
+// the DLL is linked with --wrap=__mingw_vfprintf. What goes to another stream than standard
+// output is no trace line and goes where it was meant to.
+extern "C" int
+__real___mingw_vfprintf(  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp):
+                          // the name --wrap gives
+    std::FILE* stream, const char* format, std::va_list args);
+
+extern "C" int
+__wrap___mingw_vfprintf(  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp):
+                          // the name --wrap gives
+    std::FILE* stream, const char* format, std::va_list args) {
+  if (stream != stdout) {
+    return __real___mingw_vfprintf(stream, format, args);
+  }
+  return seatbelt_fmu::CaptureTrace(format, args);
+}
+#else
+// The shared object is linked with --wrap=printf.
+extern "C" __attribute__((format(printf, 1, 2))) int
+__wrap_printf(  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp):
+                // the name --wrap gives
+    const char* format, ...);
+
+extern "C" int __wrap_printf(  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp):
+                               // the name --wrap gives
+    const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  const int length = seatbelt_fmu::CaptureTrace(format, args);
+  va_end(args);
+  return length;
+}
+#endif

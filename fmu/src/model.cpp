@@ -70,7 +70,7 @@ bool ToMicroseconds(double seconds, int64_t& micros) {
   return true;
 }
 
-std::string Format(const char* format, std::va_list args) __attribute__((format(printf, 1, 0)));
+std::string Format(const char* format, std::va_list args) FMU_PRINTF_FORMAT(1, 0);
 std::string Format(const char* format, std::va_list args) {
   std::array<char, 512> text{};
   const int length = std::vsnprintf(text.data(), text.size(), format, args);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "chain_state.h"
+#include "printf_format.h"
 
 namespace seatbelt_fmu {
 
@@ -132,7 +133,7 @@ class Model final : private ChainListener {
                      std::size_t value_count);
 
   // Logs an error ("function: ...") and returns Status::kError.
-  Status Error(const char* function, const char* format, ...) __attribute__((format(printf, 3, 4)));
+  Status Error(const char* function, const char* format, ...) FMU_PRINTF_FORMAT(3, 4);
   // Logs an error that the FMI layer found, at the given status.
   void LogError(Status status, const std::string& message);
 
