@@ -1,7 +1,12 @@
-// The tests' own FMI importer: unpack, read the model description, dlopen, call.
+// The tests' own FMI importer: unpack, read the model description, load the binary of this
+// platform (dlopen, or LoadLibrary on Windows), call.
 #include "fmu_importer.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdarg>
 #include <cstdio>
@@ -13,6 +18,7 @@
 
 #include "fmi2_types.h"
 #include "fmi3_types.h"
+#include "printf_format.h"
 
 namespace fmu_test {
 namespace {
@@ -51,10 +57,8 @@ std::vector<std::pair<std::string, std::string>> Elements(const std::string& xml
   return elements;
 }
 
-}  // namespace
-
-Fmu::Fmu(int version, const std::string& fmu_path, const std::string& work_dir)
-    : version_(version) {
+// Unpacks fmu_path into a fresh folder under work_dir; gives the folder.
+std::string Unpack(int version, const std::string& fmu_path, const std::string& work_dir) {
   static int unpacked = 0;
   const std::string dir =
       work_dir + "/fmu" + std::to_string(version) + "_" + std::to_string(++unpacked);
@@ -63,6 +67,52 @@ Fmu::Fmu(int version, const std::string& fmu_path, const std::string& work_dir)
   if (std::system(command.c_str()) != 0) {
     throw std::runtime_error("cannot unpack " + fmu_path);
   }
+  return dir;
+}
+
+// The binary of this platform in an unpacked FMU, by the platform folder names of each version.
+std::string BinaryPath(int version, const std::string& dir, const std::string& identifier) {
+#if defined(_WIN32)
+  return dir + "/binaries/" + (version == 3 ? "x86_64-windows/" : "win64/") + identifier + ".dll";
+#else
+  return dir + "/binaries/" + (version == 3 ? "x86_64-linux/" : "linux64/") + identifier + ".so";
+#endif
+}
+
+#if defined(_WIN32)
+// Loads the DLL by its full path, in Windows' own form, as importers do.
+void* LoadBinary(const std::string& path) {
+  std::string native = path;
+  for (char& c : native) {
+    c = c == '/' ? '\\' : c;
+  }
+  char full[MAX_PATH] = {};
+  if (GetFullPathNameA(native.c_str(), MAX_PATH, full, nullptr) == 0u) {
+    throw std::runtime_error("cannot resolve " + path);
+  }
+  void* const handle = LoadLibraryA(full);
+  if (handle == nullptr) {
+    throw std::runtime_error("cannot load " + std::string(full) + ": error " +
+                             std::to_string(GetLastError()));
+  }
+  return handle;
+}
+#else
+void* LoadBinary(const std::string& path) {
+  void* const handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    throw std::runtime_error("cannot load " + path + ": " + dlerror());
+  }
+  return handle;
+}
+#endif
+
+}  // namespace
+
+Fmu::Fmu(int version, const std::string& fmu_path, const std::string& work_dir)
+    : Fmu(version, Unpack(version, fmu_path, work_dir)) {}
+
+Fmu::Fmu(int version, const std::string& dir) : version_(version) {
   const std::string xml = ReadFile(dir + "/modelDescription.xml");
   token_ = Attribute(xml, version == 3 ? "instantiationToken" : "guid");
   const std::string identifier = Attribute(xml, "modelIdentifier");
@@ -83,18 +133,15 @@ Fmu::Fmu(int version, const std::string& fmu_path, const std::string& work_dir)
           elements[i + 1u].first, Attribute(elements[i + 1u].second, "start")};
     }
   }
-  const std::string binary =
-      dir + "/binaries/" + (version == 3 ? "x86_64-linux/" : "linux64/") + identifier + ".so";
-  handle_ = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) {
-    throw std::runtime_error("cannot load " + binary + ": " + dlerror());
-  }
+  handle_ = LoadBinary(BinaryPath(version, dir, identifier));
 }
 
 Fmu::~Fmu() {
-  if (handle_ != nullptr) {
-    dlclose(handle_);
-  }
+#if defined(_WIN32)
+  (void)FreeLibrary(static_cast<HMODULE>(handle_));
+#else
+  (void)dlclose(handle_);
+#endif
 }
 
 const VariableInfo& Fmu::Variable(const std::string& name) const {
@@ -106,7 +153,11 @@ const VariableInfo& Fmu::Variable(const std::string& name) const {
 }
 
 void* Fmu::Symbol(const char* name) const {
+#if defined(_WIN32)
+  void* const symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
   void* const symbol = dlsym(handle_, name);
+#endif
   if (symbol == nullptr) {
     throw std::runtime_error(std::string("the binary does not export ") + name);
   }
@@ -352,10 +403,9 @@ class Slave2 final : public Slave {
   }
 
  private:
-  __attribute__((format(printf, 5, 6))) static void OnLog(fmi2ComponentEnvironment environment,
-                                                          fmi2String /*instance*/,
-                                                          fmi2Status status, fmi2String category,
-                                                          fmi2String message, ...) {
+  FMU_PRINTF_FORMAT(5, 6)
+  static void OnLog(fmi2ComponentEnvironment environment, fmi2String /*instance*/,
+                    fmi2Status status, fmi2String category, fmi2String message, ...) {
     char text[1024];
     std::va_list args;
     va_start(args, message);

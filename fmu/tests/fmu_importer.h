@@ -1,6 +1,7 @@
 // A small FMI importer for the tests and the benchmark: unpacks an FMU with cmake -E tar, reads
-// the variables and the instantiation token from its modelDescription.xml, loads the binary with
-// dlopen and drives one instance through the standard's functions, by variable name.
+// the variables and the instantiation token from its modelDescription.xml, loads the binary of
+// this platform (dlopen; LoadLibrary on Windows) and drives one instance through the standard's
+// functions, by variable name.
 #ifndef FMU_TESTS_FMU_IMPORTER_H
 #define FMU_TESTS_FMU_IMPORTER_H
 
@@ -24,6 +25,8 @@ class Fmu {
   // Unpacks fmu_path into a fresh folder under work_dir and loads the binary of this
   // platform. version is 2 or 3. Throws std::runtime_error when anything is missing.
   Fmu(int version, const std::string& fmu_path, const std::string& work_dir);
+  // Loads the binary of this platform from an FMU unpacked in dir.
+  Fmu(int version, const std::string& dir);
   ~Fmu();
   Fmu(const Fmu&) = delete;
   Fmu& operator=(const Fmu&) = delete;
