@@ -19,9 +19,10 @@ set(CMAKE_CXX_FLAGS_INIT "-D_POSIX_THREAD_SAFE_FUNCTIONS")
 
 # Everything the compiler brings is linked in (libgcc, libstdc++, winpthreads), so the binaries
 # need no MinGW DLL beside them: only system DLLs (KERNEL32.dll, msvcrt.dll) on a plain Windows.
+# The FMU libraries (MODULE) ship without the runtime libraries' debug sections (-s).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -s")
 
 # Libraries and headers from the cross compiler's own tree only, programs from the host.
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
