@@ -6,8 +6,6 @@
 #ifndef ENGINE_ECU_SRC_STARTUPMONITOR_H
 #define ENGINE_ECU_SRC_STARTUPMONITOR_H
 
-#include <assert.h>
-
 #include "Std_Types.h"
 
 #ifdef __cplusplus
@@ -51,9 +49,11 @@ typedef struct {
   uint32 startup_timestamp;     /* time stamp of the startup; 0 after Init, unit open */
 } StartupMonitor_t;
 
-static_assert(sizeof(StartupPhase_t) == 4u, "phases are stored in 4 bytes");
-static_assert(sizeof(StartupError_t) == 4u, "error codes are stored in 4 bytes");
-static_assert(sizeof(StartupMonitor_t) == 24u, "the record is six 32-bit words");
+/* Layout checks, in a form that every C (C99 on) and C++ compiler takes and that needs no other
+ * header: each array type has a negative size, a compile error, if its claim is false. */
+typedef char StartupMonitor_PhaseIs4Bytes[(sizeof(StartupPhase_t) == 4u) ? 1 : -1];
+typedef char StartupMonitor_ErrorIs4Bytes[(sizeof(StartupError_t) == 4u) ? 1 : -1];
+typedef char StartupMonitor_RecordIsSixWords[(sizeof(StartupMonitor_t) == 24u) ? 1 : -1];
 
 /* Starts a boot: phase INIT, no error, boot_count + 1, reset reason and time stamp 0. The error
  * count is kept. */

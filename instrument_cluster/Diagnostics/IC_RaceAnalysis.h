@@ -10,8 +10,6 @@
 #ifndef INSTRUMENT_CLUSTER_DIAGNOSTICS_IC_RACEANALYSIS_H
 #define INSTRUMENT_CLUSTER_DIAGNOSTICS_IC_RACEANALYSIS_H
 
-#include <assert.h>
-
 #include "Std_Types.h"
 
 #ifdef __cplusplus
@@ -58,8 +56,11 @@ typedef struct {
   uint8 memoryUsage;                    /* simulated memory usage, percent (0..99) */
 } RaceConditionLog_t;
 
-static_assert(sizeof(RaceEventType_t) == 4u, "event kinds are 32 bits wide");
-static_assert(sizeof(RaceConditionLog_t) == 84u, "four words, 64 location bytes, two loads");
+/* Layout checks, in a form that every C (C99 on) and C++ compiler takes and that needs no other
+ * header: each array type has a negative size, a compile error, if its claim is false. */
+typedef char IC_RaceEventTypeIs32Bits[(sizeof(RaceEventType_t) == 4u) ? 1 : -1];
+/* Four words, 64 location bytes, two loads. */
+typedef char IC_RaceLogEntryIs84Bytes[(sizeof(RaceConditionLog_t) == 84u) ? 1 : -1];
 
 /* Clears the whole log, enables logging and prints the initialisation line. May be called again
  * at any time to start over. */
