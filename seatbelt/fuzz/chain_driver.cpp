@@ -71,6 +71,8 @@ class Run {
   ~Run() { RteHost_SetDemListener(nullptr, nullptr); }
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
+  Run(Run&&) = delete;
+  Run& operator=(Run&&) = delete;
 
   // Applies one operation; false once a check has failed or the tick limit is reached.
   bool Apply(const Operation& operation) {

@@ -1,6 +1,9 @@
 // Field-by-field comparison of two tick views (see compare_views.h).
 #include "compare_views.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace seatbelt_fuzz {
 
 std::string CompareViews(const TickView& expected, const TickView& seen) {
@@ -24,10 +27,10 @@ std::string CompareViews(const TickView& expected, const TickView& seen) {
       {"warning request writes", expected.request_writes, seen.request_writes},
       {"diagnostic reports", expected.dem_count, seen.dem_count},
   };
-  for (const Field& field : fields) {
-    if (field.expected != field.seen) {
-      return Describe(field.name, field.expected, field.seen);
-    }
+  const Field* const differing = std::find_if(std::begin(fields), std::end(fields),
+                                              [](const Field& f) { return f.expected != f.seen; });
+  if (differing != std::end(fields)) {
+    return Describe(differing->name, differing->expected, differing->seen);
   }
   for (std::size_t i = 0u; i < expected.dem_count && i < expected.dem.size(); ++i) {
     if (expected.dem[i].event_id != seen.dem[i].event_id) {

@@ -1,6 +1,9 @@
 // Properties of every tick of the seatbelt chain (see invariants.h).
 #include "invariants.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace seatbelt_fuzz {
 
 std::string CheckInvariants(const TickView& seen, const SeatbeltCalibration_t& cal) {
@@ -13,10 +16,10 @@ std::string CheckInvariants(const TickView& seen, const SeatbeltCalibration_t& c
   }
   const uint32 statuses[] = {seen.latch.status, seen.occupancy.status, seen.speed.status,
                              seen.ignition.status, seen.door.status};
-  for (const uint32 status : statuses) {
-    if (status != 0u) {
-      return Describe("status of a published signal", 0u, status);
-    }
+  const uint32* const invalid = std::find_if(std::begin(statuses), std::end(statuses),
+                                             [](uint32 status) { return status != 0u; });
+  if (invalid != std::end(statuses)) {
+    return Describe("status of a published signal", 0u, *invalid);
   }
   if (seen.latch.value != FALSE && seen.latch.value != TRUE) {
     return Describe("latch value is neither 0 nor 1", TRUE, seen.latch.value);

@@ -1,7 +1,10 @@
 // Checks on seatbelt_sim's input parsers; see scenario_oracle.h.
 #include "scenario_oracle.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -79,10 +82,8 @@ std::optional<uint32> ExpectedDuration(std::string_view text) {
   if (text.empty()) {
     return std::nullopt;
   }
-  for (const char c : text) {
-    if (c < '0' || c > '9') {
-      return std::nullopt;
-    }
+  if (std::any_of(text.begin(), text.end(), [](char c) { return c < '0' || c > '9'; })) {
+    return std::nullopt;
   }
   while (text.size() > 1u && text.front() == '0') {
     text.remove_prefix(1u);
@@ -90,10 +91,9 @@ std::optional<uint32> ExpectedDuration(std::string_view text) {
   if (text.size() > 10u) {
     return std::nullopt;
   }
-  std::uint64_t value = 0u;
-  for (const char c : text) {
-    value = value * 10u + static_cast<std::uint64_t>(c - '0');
-  }
+  const std::uint64_t value = std::accumulate(
+      text.begin(), text.end(), std::uint64_t{0u},
+      [](std::uint64_t sum, char c) { return sum * 10u + static_cast<std::uint64_t>(c - '0'); });
   if (value > kMaxTimeMs) {
     return std::nullopt;
   }
@@ -103,12 +103,7 @@ std::optional<uint32> ExpectedDuration(std::string_view text) {
 }  // namespace
 
 std::size_t CountLines(std::string_view text) {
-  std::size_t lines = 0u;
-  for (const char c : text) {
-    if (c == '\n') {
-      ++lines;
-    }
-  }
+  auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   if (!text.empty() && text.back() != '\n') {
     ++lines;
   }
@@ -212,10 +207,11 @@ std::string CheckRoundTrip(const Scenario& scenario) {
       return AtStimulus(i, "changed by formatting and parsing again");
     }
   }
-  for (const FieldRef& ref : kFields) {
-    if (copy.calibration.*(ref.field) != scenario.calibration.*(ref.field)) {
-      return std::string("calibration ") + ref.name + " changed by formatting and parsing again";
-    }
+  const auto changed = std::find_if(kFields.begin(), kFields.end(), [&](const FieldRef& ref) {
+    return copy.calibration.*(ref.field) != scenario.calibration.*(ref.field);
+  });
+  if (changed != kFields.end()) {
+    return std::string("calibration ") + changed->name + " changed by formatting and parsing again";
   }
   if (copy.end_ms != scenario.end_ms) {
     return "end changed by formatting and parsing again";
@@ -263,9 +259,9 @@ std::string CheckOptions(std::string_view bytes) {
   }
   std::vector<const char*> argv;
   argv.reserve(args.size());
-  for (const std::string& arg : args) {
-    argv.push_back(arg.c_str());
-  }
+  // cppcheck-suppress stlcstrReturn ; the lambda returns const char*, not a std::string
+  const auto c_string = [](const std::string& arg) -> const char* { return arg.c_str(); };
+  std::transform(args.begin(), args.end(), std::back_inserter(argv), c_string);
   const seatbelt_sim::OptionsResult result =
       seatbelt_sim::ParseOptions(static_cast<int>(argv.size()), argv.data());
   if (!result.options) {
