@@ -7,13 +7,16 @@
  * (the tests compile this file into their own, tests/wheelwatch_state.c, to reach the state).
  */
 /* usleep is declared only with the C library's default feature set. */
+/* cppcheck-suppress misra-c2012-21.1 ; MD-06 */
 #define _DEFAULT_SOURCE /* NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp) */
 
 #include "wheelwatch.h"
 
 #include <math.h>
+/* cppcheck-suppress misra-c2012-21.6 ; MD-01 */
 #include <stdio.h>
 #include <stdlib.h>
+/* cppcheck-suppress misra-c2012-21.10 ; MD-07 */
 #include <time.h>
 #include <unistd.h>
 
@@ -54,13 +57,15 @@ static uint32 g_SimulationStep;                   /* current step, 0..199 */
 static uint8 QualityFromFactor(float32 correctionFactor) {
   const float32 calibrationError = fabsf(correctionFactor - 1.0f);
   const float32 quality = 100.0f * (1.0f - calibrationError);
-  if (!(quality > 0.0f)) {
-    return 0u;
-  }
+  uint8 percent = 0u;
   if (quality >= 100.0f) {
-    return 100u;
+    percent = 100u;
+  } else if (quality > 0.0f) {
+    percent = (uint8)quality; /* truncation toward zero */
+  } else {
+    /* no quality left, or not a number: stays 0 */
   }
-  return (uint8)quality; /* truncation toward zero */
+  return percent;
 }
 
 void InitializeSimulation(void) {
@@ -105,7 +110,7 @@ void SimulateSpeedSensors(void) {
     lastSpeeds[i] = data->wheelSpeed;
 
     data->speedValid =
-        (data->wheelSpeed >= 0.0f && data->wheelSpeed <= kMaxPlausibleKmh) ? TRUE : FALSE;
+        ((data->wheelSpeed >= 0.0f) && (data->wheelSpeed <= kMaxPlausibleKmh)) ? TRUE : FALSE;
     data->qualityFactor = QualityFromFactor(cal->correctionFactor);
   }
 }
@@ -183,60 +188,60 @@ void PrintStatus(void) {
   static const char* const malfunctionNames[] = {"None", "Miscalibration", "Speed Difference",
                                                  "Acceleration Error"};
 
-  printf("Step %03u | ", (unsigned int)g_SimulationStep);
+  (void)printf("Step %03u | ", (unsigned int)g_SimulationStep);
   for (uint32 i = 0u; i < (uint32)WHEEL_MAX; i++) {
-    printf("%s:%.1f ", wheelNames[i], (double)g_WheelSpeeds[i].wheelSpeed);
+    (void)printf("%s:%.1f ", wheelNames[i], (double)g_WheelSpeeds[i].wheelSpeed);
   }
 
-  printf("| Malfunctions: ");
+  (void)printf("| Malfunctions: ");
   boolean anyMalfunction = FALSE;
   for (uint32 i = 0u; i < (uint32)WHEEL_MAX; i++) {
     const ABS_MalfunctionStatus_t* const status = &g_MalfunctionStatus[i];
-    if (status->confirmedMalfunction) {
-      printf("[%s:%s(%.1f)] ", wheelNames[i], malfunctionNames[status->malfunctionType],
-             (double)status->deviationValue);
+    if (status->confirmedMalfunction != FALSE) {
+      (void)printf("[%s:%s(%.1f)] ", wheelNames[i], malfunctionNames[status->malfunctionType],
+                   (double)status->deviationValue);
       anyMalfunction = TRUE;
     }
   }
   if (!anyMalfunction) {
-    printf("None");
+    (void)printf("None");
   }
-  printf("\n");
+  (void)printf("\n");
 }
 
 /* ---- Program ---------------------------------------------------------------------------- */
 
 #ifndef WHEELWATCH_NO_MAIN
 int main(void) {
-  printf("🚗 AUTOSAR ABS Malfunction Detection Simulation\n");
-  printf("===============================================\n\n");
+  (void)printf("🚗 AUTOSAR ABS Malfunction Detection Simulation\n");
+  (void)printf("===============================================\n\n");
 
   InitializeSimulation();
 
-  printf("Starting simulation...\n");
-  printf("Vehicle speed: %.1f km/h\n", (double)g_VehicleSpeed);
-  printf("Monitoring for malfunctions...\n\n");
+  (void)printf("Starting simulation...\n");
+  (void)printf("Vehicle speed: %.1f km/h\n", (double)g_VehicleSpeed);
+  (void)printf("Monitoring for malfunctions...\n\n");
 
   for (uint32 step = 0u; step < kStepCount; step++) {
     g_SimulationStep = step;
 
     /* Spoiled before this step's readings, so step 50 already sees the new factor. */
     if (step == kMiscalibrationStep) {
-      printf("\n🔧 Introducing miscalibration in Front Left sensor...\n\n");
+      (void)printf("\n🔧 Introducing miscalibration in Front Left sensor...\n\n");
       SimulateMiscalibration();
     }
 
     SimulateSpeedSensors();
     DetectMalfunctions();
 
-    if (step % kStatusEverySteps == 0u) {
+    if ((step % kStatusEverySteps) == 0u) {
       PrintStatus();
     }
 
     usleep(kStepPauseUs);
   }
 
-  printf("\n✅ Simulation completed!\n");
+  (void)printf("\n✅ Simulation completed!\n");
   return 0;
 }
 #endif

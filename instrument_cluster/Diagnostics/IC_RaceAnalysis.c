@@ -3,6 +3,7 @@
  */
 #include "IC_RaceAnalysis.h"
 
+/* cppcheck-suppress misra-c2012-21.6 ; MD-01 */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,9 +11,9 @@
 /* Fixed analysis period reported with every log, ms. */
 #define IC_ANALYSIS_DURATION_MS 2547u
 /* Time stamps wrap at 10 s, ms. */
-#define IC_TIMER_RANGE_MS 10000
+#define IC_TIMER_RANGE_MS 10000u
 /* Loads are whole percent below 100. */
-#define IC_PERCENT_RANGE 100
+#define IC_PERCENT_RANGE 100u
 
 /* ---- Log state: private to this file ---- */
 
@@ -39,13 +40,14 @@ static void IC_SimulateDeadlock(void);
 
 /* One draw from the C library's generator. The tool's values are reproducible only because it
  * uses this shared, host-seeded sequence and the tool runs on one thread, so neither a better
- * generator nor thread safety is wanted here. */
-static int IC_Draw(void) {
-  return rand(); /* NOLINT(cert-msc30-c,cert-msc50-cpp,concurrency-mt-unsafe) */
+ * generator nor thread safety is wanted here. A draw is never negative (0..RAND_MAX), so it keeps
+ * its value as a uint32. */
+static uint32 IC_Draw(void) {
+  return (uint32)rand(); /* NOLINT(cert-msc30-c,cert-msc50-cpp,concurrency-mt-unsafe) */
 }
 
 uint32 GetHighResolutionTimer(void) {
-  return (uint32)(IC_Draw() % IC_TIMER_RANGE_MS);
+  return IC_Draw() % IC_TIMER_RANGE_MS;
 }
 
 uint8 GetCurrentCPUUsage(void) {
@@ -63,30 +65,31 @@ uint32 GetAnalysisDuration(void) {
 /* ---- Event log ---- */
 
 void IC_RaceAnalysis_Init(void) {
-  memset(g_RaceLog, 0, sizeof(g_RaceLog));
+  (void)memset(g_RaceLog, 0, sizeof(g_RaceLog));
   g_RaceEventIndex = 0u;
   g_AnalysisActive = TRUE;
-  puts("IC Race Condition Analysis System Initialized");
+  (void)puts("IC Race Condition Analysis System Initialized");
 }
 
 void IC_RaceAnalysis_LogEvent(RaceEventType_t eventType, uint32 threadId, uint32 resourceId,
                               const char* location) {
-  if (!g_AnalysisActive || g_RaceEventIndex >= IC_RACE_LOG_CAPACITY) {
-    return; /* dropped without a trace, and without a random draw */
-  }
-  RaceConditionLog_t* entry = &g_RaceLog[g_RaceEventIndex];
-  g_RaceEventIndex++;
+  /* While logging is off or the log is full, an event is dropped without a trace, and without
+   * a random draw. */
+  if ((g_AnalysisActive != FALSE) && (g_RaceEventIndex < IC_RACE_LOG_CAPACITY)) {
+    RaceConditionLog_t* entry = &g_RaceLog[g_RaceEventIndex];
+    g_RaceEventIndex++;
 
-  /* The three draws always come in this order, so every later event sees the same values. */
-  entry->timestamp = GetHighResolutionTimer();
-  entry->eventType = eventType;
-  entry->threadId = threadId;
-  entry->resourceId = resourceId;
-  /* Copies at most 63 characters and zero-fills the rest of them; byte 63 is never written and
-   * stays zero from Init. A missing text is logged as an empty location. */
-  strncpy(entry->location, (location != NULL) ? location : "", IC_RACE_LOCATION_SIZE - 1u);
-  entry->cpuUsage = GetCurrentCPUUsage();
-  entry->memoryUsage = GetCurrentMemoryUsage();
+    /* The three draws always come in this order, so every later event sees the same values. */
+    entry->timestamp = GetHighResolutionTimer();
+    entry->eventType = eventType;
+    entry->threadId = threadId;
+    entry->resourceId = resourceId;
+    /* Copies at most 63 characters and zero-fills the rest of them; byte 63 is never written and
+     * stays zero from Init. A missing text is logged as an empty location. */
+    (void)strncpy(entry->location, (location != NULL) ? location : "", IC_RACE_LOCATION_SIZE - 1u);
+    entry->cpuUsage = GetCurrentCPUUsage();
+    entry->memoryUsage = GetCurrentMemoryUsage();
+  }
 }
 
 /* ---- Report ---- */
@@ -100,68 +103,69 @@ static boolean IC_IsCriticalRacePattern(const RaceConditionLog_t* event) {
 }
 
 static void IC_PrintEventSummary(void) {
-  uint32 eventCounts[RACE_EVENT_MAX] = {0u};
+  uint32 eventCounts[RACE_EVENT_MAX] = {0};
   for (uint32 i = 0u; i < g_RaceEventIndex; i++) {
     /* Out-of-range kinds are in the period total but under no kind. */
     if (g_RaceLog[i].eventType < RACE_EVENT_MAX) {
       eventCounts[g_RaceLog[i].eventType]++;
     }
   }
-  puts("\nEvent Type Summary:");
-  printf("- Resource Locks: %u\n", (unsigned)eventCounts[RACE_EVENT_RESOURCE_LOCK]);
-  printf("- Resource Unlocks: %u\n", (unsigned)eventCounts[RACE_EVENT_RESOURCE_UNLOCK]);
-  printf("- Shared Access: %u\n", (unsigned)eventCounts[RACE_EVENT_SHARED_ACCESS]);
-  printf("- Priority Waits: %u\n", (unsigned)eventCounts[RACE_EVENT_PRIORITY_WAIT]);
-  printf("- Interrupt Events: %u\n", (unsigned)eventCounts[RACE_EVENT_INTERRUPT]);
+  (void)puts("\nEvent Type Summary:");
+  (void)printf("- Resource Locks: %u\n", (unsigned)eventCounts[RACE_EVENT_RESOURCE_LOCK]);
+  (void)printf("- Resource Unlocks: %u\n", (unsigned)eventCounts[RACE_EVENT_RESOURCE_UNLOCK]);
+  (void)printf("- Shared Access: %u\n", (unsigned)eventCounts[RACE_EVENT_SHARED_ACCESS]);
+  (void)printf("- Priority Waits: %u\n", (unsigned)eventCounts[RACE_EVENT_PRIORITY_WAIT]);
+  (void)printf("- Interrupt Events: %u\n", (unsigned)eventCounts[RACE_EVENT_INTERRUPT]);
 }
 
 static void IC_PrintCriticalRaceConditions(void) {
   boolean foundCritical = FALSE;
   for (uint32 i = 0u; i < g_RaceEventIndex; i++) {
     const RaceConditionLog_t* event = &g_RaceLog[i];
-    if (IC_IsCriticalRacePattern(event)) {
-      printf("CRITICAL [%u ms]: Thread %u, Resource %u, Location: %s\n", (unsigned)event->timestamp,
-             (unsigned)event->threadId, (unsigned)event->resourceId, event->location);
+    if (IC_IsCriticalRacePattern(event) != FALSE) {
+      (void)printf("CRITICAL [%u ms]: Thread %u, Resource %u, Location: %s\n",
+                   (unsigned)event->timestamp, (unsigned)event->threadId,
+                   (unsigned)event->resourceId, event->location);
       foundCritical = TRUE;
     }
   }
   if (!foundCritical) {
-    puts("No critical race conditions detected.");
+    (void)puts("No critical race conditions detected.");
   }
 }
 
 static void IC_PrintResourceContentionAnalysis(void) {
-  puts("Resource contention analysis shows moderate contention levels.");
+  (void)puts("Resource contention analysis shows moderate contention levels.");
 }
 
 static void IC_PrintDeadlockAnalysis(void) {
-  puts("Deadlock risk: MEDIUM - Recommend implementing timeout mechanisms.");
+  (void)puts("Deadlock risk: MEDIUM - Recommend implementing timeout mechanisms.");
 }
 
 static void IC_PrintRecommendations(void) {
-  puts("1. Use AUTOSAR OS GetResource/ReleaseResource APIs");
-  puts("2. Implement resource timeouts");
-  puts("3. Minimize critical section duration");
-  puts("4. Use priority ceiling protocol");
-  puts("5. Implement comprehensive error recovery");
+  (void)puts("1. Use AUTOSAR OS GetResource/ReleaseResource APIs");
+  (void)puts("2. Implement resource timeouts");
+  (void)puts("3. Minimize critical section duration");
+  (void)puts("4. Use priority ceiling protocol");
+  (void)puts("5. Implement comprehensive error recovery");
 }
 
 void IC_RaceAnalysis_GenerateReport(void) {
-  puts("\n==================================================");
-  puts("AUTOSAR INSTRUMENT CLUSTER - RACE CONDITION ANALYSIS REPORT");
-  puts("==================================================");
-  printf("Analysis Period: %u events over %u ms\n", (unsigned)g_RaceEventIndex,
-         (unsigned)GetAnalysisDuration());
+  (void)puts("\n==================================================");
+  (void)puts("AUTOSAR INSTRUMENT CLUSTER - RACE CONDITION ANALYSIS REPORT");
+  (void)puts("==================================================");
+  (void)printf("Analysis Period: %u events over %u ms\n", (unsigned)g_RaceEventIndex,
+               (unsigned)GetAnalysisDuration());
   IC_PrintEventSummary();
-  puts("\nCRITICAL RACE CONDITIONS DETECTED:");
+  (void)puts("\nCRITICAL RACE CONDITIONS DETECTED:");
   IC_PrintCriticalRaceConditions();
-  puts("\nRESOURCE CONTENTION ANALYSIS:");
+  (void)puts("\nRESOURCE CONTENTION ANALYSIS:");
   IC_PrintResourceContentionAnalysis();
-  puts("\nDEADLOCK RISK ANALYSIS:");
+  (void)puts("\nDEADLOCK RISK ANALYSIS:");
   IC_PrintDeadlockAnalysis();
-  puts("\nRECOMMENDATIONS TO PREVENT IC DEAD STATE:");
+  (void)puts("\nRECOMMENDATIONS TO PREVENT IC DEAD STATE:");
   IC_PrintRecommendations();
-  puts("==================================================");
+  (void)puts("==================================================");
 }
 
 /* ---- Scripted scenarios ---- */
@@ -171,55 +175,55 @@ static void IC_SimulateDisplayBufferRace(void) {
   IC_RaceAnalysis_LogEvent(RACE_EVENT_SHARED_ACCESS, 1u, 1u, "IC_DisplayManager_UpdateSpeed");
   IC_RaceAnalysis_LogEvent(RACE_EVENT_SHARED_ACCESS, 2u, 1u, "IC_DisplayManager_UpdateRPM");
   IC_RaceAnalysis_LogEvent(RACE_EVENT_INTERRUPT, 3u, 1u, "IC_DisplayManager_RefreshDisplay");
-  puts("   -> Display buffer corruption detected");
-  puts("   -> Result: IC shows incorrect values or freezes");
+  (void)puts("   -> Display buffer corruption detected");
+  (void)puts("   -> Result: IC shows incorrect values or freezes");
 }
 
 /* The CAN receive interrupt overwrites the buffer the handler task is reading. */
 static void IC_SimulateCANMessageRace(void) {
   IC_RaceAnalysis_LogEvent(RACE_EVENT_SHARED_ACCESS, 1u, 2u, "IC_CANMessageHandler");
   IC_RaceAnalysis_LogEvent(RACE_EVENT_INTERRUPT, 2u, 2u, "CAN_ISR");
-  puts("   -> CAN message buffer corruption detected");
-  puts("   -> Result: Lost or corrupted vehicle data");
+  (void)puts("   -> CAN message buffer corruption detected");
+  (void)puts("   -> Result: Lost or corrupted vehicle data");
 }
 
 /* A low-priority task holds the resource the high-priority ISR waits for. */
 static void IC_SimulatePriorityInversion(void) {
   IC_RaceAnalysis_LogEvent(RACE_EVENT_RESOURCE_LOCK, 1u, 1u, "LowPriorityTask");
   IC_RaceAnalysis_LogEvent(RACE_EVENT_PRIORITY_WAIT, 3u, 1u, "HighPriorityISR");
-  puts("   -> Priority inversion detected");
-  puts("   -> Result: Real-time display updates delayed");
+  (void)puts("   -> Priority inversion detected");
+  (void)puts("   -> Result: Real-time display updates delayed");
 }
 
 /* Each task holds one resource and wants the other's. */
 static void IC_SimulateDeadlock(void) {
   IC_RaceAnalysis_LogEvent(RACE_EVENT_RESOURCE_LOCK, 1u, 1u, "Task_A");
   IC_RaceAnalysis_LogEvent(RACE_EVENT_RESOURCE_LOCK, 2u, 2u, "Task_B");
-  puts("   -> Deadlock scenario: Tasks waiting for each other's resources");
-  puts("   -> Result: Complete system freeze - IC becomes dead");
+  (void)puts("   -> Deadlock scenario: Tasks waiting for each other's resources");
+  (void)puts("   -> Result: Complete system freeze - IC becomes dead");
 }
 
 void IC_RaceAnalysis_SimulateScenarios(void) {
-  puts("Simulating IC race condition scenarios...");
-  puts("\n1. Simulating display buffer race condition:");
+  (void)puts("Simulating IC race condition scenarios...");
+  (void)puts("\n1. Simulating display buffer race condition:");
   IC_SimulateDisplayBufferRace();
-  puts("\n2. Simulating CAN message race condition:");
+  (void)puts("\n2. Simulating CAN message race condition:");
   IC_SimulateCANMessageRace();
-  puts("\n3. Simulating priority inversion:");
+  (void)puts("\n3. Simulating priority inversion:");
   IC_SimulatePriorityInversion();
-  puts("\n4. Simulating deadlock scenario:");
+  (void)puts("\n4. Simulating deadlock scenario:");
   IC_SimulateDeadlock();
-  puts("\nSimulation complete. Check analysis report for results.");
+  (void)puts("\nSimulation complete. Check analysis report for results.");
 }
 
 /* ---- Tool entry ---- */
 
 int HazardscopeMain(void) {
-  puts("AUTOSAR Instrument Cluster Race Condition Analysis Tool");
-  puts("=====================================================\n");
+  (void)puts("AUTOSAR Instrument Cluster Race Condition Analysis Tool");
+  (void)puts("=====================================================\n");
   IC_RaceAnalysis_Init();
   IC_RaceAnalysis_SimulateScenarios();
   IC_RaceAnalysis_GenerateReport();
-  puts("\nAnalysis complete. Review report for race condition prevention strategies.");
+  (void)puts("\nAnalysis complete. Review report for race condition prevention strategies.");
   return 0;
 }

@@ -7,9 +7,11 @@
  * each check keeps them so whatever the layout of this source. The checks are the purpose of the
  * program, so they stay active in release builds too.
  */
+/* cppcheck-suppress misra-c2012-20.5 ; MD-05 */
 #undef NDEBUG
 #include <assert.h>
 #include <stdbool.h>
+/* cppcheck-suppress misra-c2012-21.6 ; MD-01 */
 #include <stdio.h>
 
 #include "Occupancy_Sensor_IF.h"
