@@ -46,9 +46,6 @@ int _write(int fd, const void* buf, size_t len);
 extern char __heap_start__[];
 extern char __stack_limit__[];
 
-static uint32_t console_handles[3] = {SEMIHOST_NO_HANDLE, SEMIHOST_NO_HANDLE, SEMIHOST_NO_HANDLE};
-static char* heap_end = __heap_start__;
-
 static uint32_t Semihost_Call(uint32_t operation, const void* argument) {
   register uint32_t r0 __asm__("r0") = operation;
   register const void* r1 __asm__("r1") = argument;
@@ -58,19 +55,20 @@ static uint32_t Semihost_Call(uint32_t operation, const void* argument) {
 
 /* The console handle behind fd 1 or 2, opened on first use. */
 static uint32_t Semihost_ConsoleHandle(int fd) {
+  static uint32_t console_handles[3] = {SEMIHOST_NO_HANDLE, SEMIHOST_NO_HANDLE, SEMIHOST_NO_HANDLE};
   const uint32_t index = (uint32_t)fd;
   if (console_handles[index] == SEMIHOST_NO_HANDLE) {
     static const char kConsole[] = ":tt";
     const uint32_t block[3] = {(uint32_t)(uintptr_t)kConsole,
                                (fd == 1) ? SEMIHOST_MODE_W : SEMIHOST_MODE_A,
-                               (uint32_t)(sizeof kConsole - 1u)};
+                               (uint32_t)(sizeof(kConsole) - 1u)};
     console_handles[index] = Semihost_Call(SEMIHOST_SYS_OPEN, block);
   }
   return console_handles[index];
 }
 
 int Board_ConsoleWrite(int fd, const void* data, size_t len) {
-  if (fd != 1 && fd != 2) {
+  if ((fd != 1) && (fd != 2)) {
     return -1;
   }
   const uint32_t handle = Semihost_ConsoleHandle(fd);
@@ -80,16 +78,18 @@ int Board_ConsoleWrite(int fd, const void* data, size_t len) {
   const uint32_t block[3] = {handle, (uint32_t)(uintptr_t)data, (uint32_t)len};
   /* The call returns how many bytes it did not write. */
   const uint32_t notWritten = Semihost_Call(SEMIHOST_SYS_WRITE, block);
-  return (int)(len - notWritten);
+  const size_t written = len - notWritten;
+  return (int)written;
 }
 
 _Noreturn void Board_Exit(int status) {
   const uint32_t block[2] = {SEMIHOST_ADP_STOPPED_APPLICATION_EXIT, (uint32_t)status};
   (void)Semihost_Call(SEMIHOST_SYS_EXIT_EXTENDED, block);
   /* Only a host without the extended call gets here: it can still tell failure from success. */
-  (void)Semihost_Call(SEMIHOST_SYS_EXIT,
-                      (const void*)(uintptr_t)(status == 0 ? SEMIHOST_ADP_STOPPED_APPLICATION_EXIT
-                                                           : SEMIHOST_ADP_STOPPED_RUN_TIME_ERROR));
+  (void)Semihost_Call(
+      SEMIHOST_SYS_EXIT,
+      (const void*)(uintptr_t)((status == 0) ? SEMIHOST_ADP_STOPPED_APPLICATION_EXIT
+                                             : SEMIHOST_ADP_STOPPED_RUN_TIME_ERROR));
   for (;;) {
     __asm__ volatile("bkpt 0");
   }
@@ -135,7 +135,7 @@ int _close(int fd) {
 }
 
 int _isatty(int fd) {
-  return (fd >= 0 && fd <= 2) ? 1 : 0;
+  return ((fd >= 0) && (fd <= 2)) ? 1 : 0;
 }
 
 int _fstat(int fd, struct stat* st) {
@@ -156,7 +156,8 @@ int _lseek(int fd, int offset, int whence) {
 }
 
 void* _sbrk(ptrdiff_t increment) {
-  if (increment > __stack_limit__ - heap_end || increment < __heap_start__ - heap_end) {
+  static char* heap_end = __heap_start__;
+  if ((increment > (__stack_limit__ - heap_end)) || (increment < (__heap_start__ - heap_end))) {
     errno = ENOMEM;
     return (void*)-1;
   }

@@ -64,8 +64,9 @@ void Reset_Handler(void) {
   __asm__ volatile("dsb\n\tisb" ::: "memory");
 #endif
   const uint32_t* src = __data_load__;
-  for (uint32_t* dst = __data_start__; dst < __data_end__; ++dst, ++src) {
+  for (uint32_t* dst = __data_start__; dst < __data_end__; ++dst) {
     *dst = *src;
+    ++src;
   }
   for (uint32_t* dst = __bss_start__; dst < __bss_end__; ++dst) {
     *dst = 0u;
@@ -80,9 +81,9 @@ static void Board_UnexpectedException(void) {
   uint32_t exception;
   __asm__ volatile("mrs %0, ipsr" : "=r"(exception));
   char message[] = "board: unexpected exception 00\n";
-  const size_t digits = sizeof message - 4u; /* index of the tens digit */
-  message[digits] = (char)('0' + (exception / 10u) % 10u);
-  message[digits + 1u] = (char)('0' + exception % 10u);
-  (void)Board_ConsoleWrite(2, message, sizeof message - 1u);
+  const size_t digits = sizeof(message) - 4u; /* index of the tens digit */
+  message[digits] = (char)('0' + ((exception / 10u) % 10u));
+  message[digits + 1u] = (char)('0' + (exception % 10u));
+  (void)Board_ConsoleWrite(2, message, sizeof(message) - 1u);
   Board_Exit(BOARD_FAULT_STATUS);
 }
