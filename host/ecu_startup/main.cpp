@@ -1,188 +1,39 @@
 // ecu_startup: host program that plays an engine control unit's startup through the startup
-// monitor and prints the monitor's record after every step.
-#include <algorithm>
+// monitor and prints the monitor's record after every step (startup_sequence/).
 #include <cstdio>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "StartupMonitor.h"
 #include "cli.h"
+#include "startup_sequence.h"
 
 namespace {
 
 constexpr int kExitUsage = 2;
-
-struct Name {
-  const char* option;  // as given on the command line
-  const char* label;   // as printed
-  uint32 value;
-};
-
-// Phases of the normal sequence, in order, each with the error it injects by default.
-struct Phase {
-  Name name;
-  StartupError_t defaultError;
-};
-constexpr Phase kPhases[] = {
-    {{"init", "INIT", STARTUP_PHASE_INIT}, STARTUP_ERROR_CLOCK_FAIL},
-    {{"bsw_init", "BSW_INIT", STARTUP_PHASE_BSW_INIT}, STARTUP_ERROR_BSW_INIT_FAIL},
-    {{"rte_start", "RTE_START", STARTUP_PHASE_RTE_START}, STARTUP_ERROR_RTE_START_FAIL},
-    {{"app_init", "APP_INIT", STARTUP_PHASE_APP_INIT}, STARTUP_ERROR_APP_INIT_FAIL},
-    {{"running", "RUNNING", STARTUP_PHASE_RUNNING}, STARTUP_ERROR_WATCHDOG_RESET},
-};
-constexpr std::size_t kPhaseCount = sizeof(kPhases) / sizeof(kPhases[0]);
-
-constexpr Name kErrors[] = {
-    {"none", "NONE", STARTUP_ERROR_NONE},
-    {"clock_fail", "CLOCK_FAIL", STARTUP_ERROR_CLOCK_FAIL},
-    {"ram_test_fail", "RAM_TEST_FAIL", STARTUP_ERROR_RAM_TEST_FAIL},
-    {"flash_crc_fail", "FLASH_CRC_FAIL", STARTUP_ERROR_FLASH_CRC_FAIL},
-    {"bsw_init_fail", "BSW_INIT_FAIL", STARTUP_ERROR_BSW_INIT_FAIL},
-    {"rte_start_fail", "RTE_START_FAIL", STARTUP_ERROR_RTE_START_FAIL},
-    {"app_init_fail", "APP_INIT_FAIL", STARTUP_ERROR_APP_INIT_FAIL},
-    {"watchdog_reset", "WATCHDOG_RESET", STARTUP_ERROR_WATCHDOG_RESET},
-    {"stack_overflow", "STACK_OVERFLOW", STARTUP_ERROR_STACK_OVERFLOW},
-};
-
-const char kHelp[] =
-    "Usage: ecu_startup [--fail-at PHASE [--error ERROR]] [--emergency-recovery] [--help]\n"
-    "\n"
-    "Plays an engine control unit's startup through the startup monitor: Init, the critical\n"
-    "systems check, then the phases BSW_INIT, RTE_START, APP_INIT and RUNNING.\n"
-    "\n"
-    "Options (also as --option=VALUE; each may be given once):\n"
-    "  --fail-at PHASE       report an error once PHASE is reached and stop the startup there.\n"
-    "                        PHASE: init, bsw_init, rte_start, app_init, running\n"
-    "  --error ERROR         the error to report (needs --fail-at). ERROR: clock_fail,\n"
-    "                        ram_test_fail, flash_crc_fail, bsw_init_fail, rte_start_fail,\n"
-    "                        app_init_fail, watchdog_reset, stack_overflow. Default: clock_fail\n"
-    "                        at init, watchdog_reset at running, else <phase>_fail\n"
-    "  --emergency-recovery  trigger an emergency recovery after the startup ends or stops\n"
-    "  --help, -h            print this help and exit\n"
-    "\n"
-    "Output (standard output): a line naming the scenario, then one line per step:\n"
-    "  step <n>: <operation> phase=<PHASE>(<n>) error=<ERROR>(<n>) boot_count=<n>\n"
-    "  error_count=<n> last_reset_reason=<n> startup_timestamp=<n>\n"
-    "all on one line, <operation> padded with blanks to 27 characters. <operation> is Init,\n"
-    "CheckCriticalSystems=TRUE|FALSE, SetPhase(<PHASE>), ReportError(<ERROR>) or\n"
-    "EmergencyRecovery; the fields are the monitor's record after the step, in the record's\n"
-    "order. A failed critical check stops the startup as well.\n"
-
-    "\n"
-    "Exit status: 0 after a played startup (whatever its outcome) or --help; 2 for a bad\n"
-    "option (message on standard error).\n";
-
-const char* PhaseLabel(uint32 value) {
-  const auto* const found = std::find_if(std::begin(kPhases), std::end(kPhases),
-                                         [value](const Phase& p) { return p.name.value == value; });
-  if (found != std::end(kPhases)) {
-    return found->name.label;
-  }
-  return value == STARTUP_PHASE_ERROR ? "ERROR" : "?";
-}
-
-const char* ErrorLabel(uint32 value) {
-  const auto* const found = std::find_if(std::begin(kErrors), std::end(kErrors),
-                                         [value](const Name& e) { return e.value == value; });
-  return found != std::end(kErrors) ? found->label : "?";
-}
-
-void PrintStep(unsigned* step, const char* operation) {
-  const StartupMonitor_t* r = StartupMonitor_GetStatus();
-  ++*step;
-  std::printf(
-      "step %u: %-27s phase=%s(%u) error=%s(%u) boot_count=%u error_count=%u "
-      "last_reset_reason=%u startup_timestamp=%u\n",
-      *step, operation, PhaseLabel(r->current_phase), r->current_phase, ErrorLabel(r->last_error),
-      r->last_error, r->boot_count, r->error_count, r->last_reset_reason, r->startup_timestamp);
-}
-
-struct Scenario {
-  const Phase* failAt = nullptr;
-  const Name* error = nullptr;  // nullptr: the phase's default error
-  bool emergencyRecovery = false;
-};
-
-void Play(const Scenario& s) {
-  StartupError_t injected = STARTUP_ERROR_NONE;
-  if (s.failAt != nullptr) {
-    injected = (s.error != nullptr) ? s.error->value : s.failAt->defaultError;
-    std::printf("ECU startup: %s injected at %s%s\n", ErrorLabel(injected), s.failAt->name.label,
-                s.emergencyRecovery ? ", then emergency recovery" : "");
-  } else {
-    std::printf("ECU startup: normal sequence%s\n",
-                s.emergencyRecovery ? ", then emergency recovery" : "");
-  }
-
-  char operation[48];
-  unsigned step = 0u;
-  for (std::size_t i = 0; i < kPhaseCount; i++) {
-    const Phase& phase = kPhases[i];
-    if (i == 0u) {
-      StartupMonitor_Init();
-      PrintStep(&step, "Init");
-      const boolean passed = StartupMonitor_CheckCriticalSystems();
-      PrintStep(&step, passed ? "CheckCriticalSystems=TRUE" : "CheckCriticalSystems=FALSE");
-      if (!passed) {
-        break;
-      }
-    } else {
-      StartupMonitor_SetPhase(phase.name.value);
-      (void)std::snprintf(operation, sizeof(operation), "SetPhase(%s)", phase.name.label);
-      PrintStep(&step, operation);
-    }
-    if (s.failAt == &phase) {
-      StartupMonitor_ReportError(injected);
-      (void)std::snprintf(operation, sizeof(operation), "ReportError(%s)", ErrorLabel(injected));
-      PrintStep(&step, operation);
-      break;  // a unit stops its startup at the first error
-    }
-  }
-  if (s.emergencyRecovery) {
-    StartupMonitor_EmergencyRecovery();
-    PrintStep(&step, "EmergencyRecovery");
-  }
-}
 
 int UsageError(const std::string& message) {
   (void)std::fprintf(stderr, "ecu_startup: %s\nTry 'ecu_startup --help'.\n", message.c_str());
   return kExitUsage;
 }
 
-const Phase* FindPhase(std::string_view option) {
-  const auto* const found =
-      std::find_if(std::begin(kPhases), std::end(kPhases),
-                   [option](const Phase& p) { return option == p.name.option; });
-  return found != std::end(kPhases) ? found : nullptr;
-}
-
-// "none" is a label only: reporting no error is not an injected fault.
-const Name* FindError(std::string_view option) {
-  const auto* const found = std::find_if(
-      std::begin(kErrors), std::end(kErrors),
-      [option](const Name& e) { return e.value != STARTUP_ERROR_NONE && option == e.option; });
-  return found != std::end(kErrors) ? found : nullptr;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   using host_cli::Quote;
-  Scenario s;
+  startup_sequence::Plan plan;
   host_cli::OnceEach given;
   for (int i = 1; i < argc; i++) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
-      (void)std::fputs(kHelp, stdout);
+      (void)std::fputs(startup_sequence::HelpText(), stdout);
       return 0;
     }
     if (arg == "--emergency-recovery") {
       if (!given.First(arg)) {
         return UsageError(host_cli::GivenTwice(arg));
       }
-      s.emergencyRecovery = true;
+      plan.emergencyRecovery = true;
       continue;
     }
     const host_cli::Option option = host_cli::SplitOption(arg);
@@ -197,15 +48,15 @@ int main(int argc, char** argv) {
       return UsageError(host_cli::GivenTwice(option.name));
     }
     if (option.name == "--fail-at") {
-      s.failAt = FindPhase(*value);
-      if (s.failAt == nullptr) {
+      plan.failAt = startup_sequence::FindPhase(*value);
+      if (plan.failAt == nullptr) {
         return UsageError("invalid phase " + Quote(*value) +
                           " for --fail-at (expected init, bsw_init, rte_start, app_init or "
                           "running)");
       }
     } else {
-      s.error = FindError(*value);
-      if (s.error == nullptr) {
+      plan.error = startup_sequence::FindError(*value);
+      if (plan.error == nullptr) {
         return UsageError("invalid error " + Quote(*value) +
                           " for --error (expected clock_fail, ram_test_fail, flash_crc_fail, "
                           "bsw_init_fail, rte_start_fail, app_init_fail, watchdog_reset or "
@@ -213,9 +64,9 @@ int main(int argc, char** argv) {
       }
     }
   }
-  if (s.error != nullptr && s.failAt == nullptr) {
+  if (plan.error != nullptr && plan.failAt == nullptr) {
     return UsageError("option '--error' needs --fail-at");
   }
-  Play(s);
+  startup_sequence::Play(plan);
   return 0;
 }

@@ -6,18 +6,16 @@
 #include <optional>
 #include <string>
 
-#include "builtin_scenario.h"
 #include "options.h"
+#include "run_loader.h"
 #include "run_record.h"
-#include "scenario.h"
 #include "signal_log.h"
 #include "simulation.h"
+#include "vcd_writer.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitOutputFailed = 1;
-constexpr int kExitUsage = 2;
+constexpr const char* kProgram = "seatbelt_sim";
 
 // Buffer of standard output when it is not a terminal: the trace lines of a long run are
 // written in large blocks instead of 4 KiB ones.
@@ -26,17 +24,7 @@ constexpr std::size_t kStdoutBufferBytes = 1u << 16u;
 int UsageError(const std::string& message) {
   (void)std::fprintf(stderr, "seatbelt_sim: %s\nTry 'seatbelt_sim --help' for more information.\n",
                      message.c_str());
-  return kExitUsage;
-}
-
-int OutputError(const std::string& message) {
-  (void)std::fprintf(stderr, "seatbelt_sim: %s\n", message.c_str());
-  return kExitOutputFailed;
-}
-
-// Flushes standard output and reports whether everything written to it arrived.
-bool StdoutOk() {
-  return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  return seatbelt_sim::kExitUsage;
 }
 
 }  // namespace
@@ -55,60 +43,43 @@ int main(int argc, char** argv) {
   const Options& options = *parsed.options;
   if (options.help) {
     (void)std::fputs(HelpText(), stdout);
-    return StdoutOk() ? kExitOk : OutputError("cannot write standard output");
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+      (void)std::fprintf(stderr, "seatbelt_sim: cannot write standard output\n");
+      return kExitOutputFailed;
+    }
+    return kExitOk;
   }
 
-  const ParseResult loaded =
-      options.scenario_path
-          ? LoadScenarioFile(*options.scenario_path)
-          : ParseScenario(BuiltinScenarioText(), std::string(kBuiltinScenarioName));
-  const std::string name =
-      options.scenario_path ? *options.scenario_path : std::string(kBuiltinScenarioName);
-  if (!loaded.scenario) {
-    // A scenario error is the user's input, not the command line: no --help hint.
-    (void)std::fprintf(stderr, "seatbelt_sim: %s\n", FormatParseError(name, loaded.error).c_str());
+  LoadedRun run;
+  if (!LoadRun(options.scenario_path, options.duration_ms, run)) {
     return kExitUsage;
   }
-  const Scenario& scenario = *loaded.scenario;
-
-  const std::optional<uint32> end_ms = options.duration_ms ? options.duration_ms : scenario.end_ms;
-  if (!end_ms) {
-    (void)std::fprintf(stderr, "seatbelt_sim: %s: no 'end' line; add one or give --duration MS\n",
-                       name.c_str());
-    return kExitUsage;
-  }
-  const uint32 ticks = TicksForDuration(*end_ms);
 
   // Outputs are opened only once the input is known to be good, so a rejected scenario
   // leaves no empty files behind.
-  std::string error;
+  RunObserver* observers[2] = {};
+  std::size_t observer_count = 0u;
   std::optional<CsvWriter> csv;
   if (options.csv_path) {
     csv.emplace();
-    if (!csv->Open(*options.csv_path, error)) {
-      return OutputError(error);
+    if (!csv->Open(options.csv_path->c_str())) {
+      csv->PrintError(stderr, kProgram);
+      return kExitOutputFailed;
     }
+    observers[observer_count++] = &*csv;
   }
   std::optional<VcdWriter> vcd;
   if (options.vcd_path) {
     vcd.emplace();
-    if (!vcd->Open(*options.vcd_path, "scenario " + name, InitialSample(), error)) {
-      return OutputError(error);
+    if (!vcd->Open(options.vcd_path->c_str(), "scenario " + run.name, InitialSample())) {
+      vcd->PrintError(stderr, kProgram);
+      return kExitOutputFailed;
     }
+    observers[observer_count++] = &*vcd;
   }
 
   RunRecord record(stdout);
-  RunSimulation(scenario, ticks, stdout, record, csv ? &*csv : nullptr, vcd ? &*vcd : nullptr);
-
-  int status = kExitOk;
-  if (csv && !csv->Close(error)) {
-    status = OutputError(error);
-  }
-  if (vcd && !vcd->Close(ticks * kTickMs, error)) {
-    status = OutputError(error);
-  }
-  if (!StdoutOk()) {
-    status = OutputError("cannot write standard output");
-  }
-  return status;
+  RunSimulation(run.setup, stdout, record, observers, observer_count);
+  return FinishRun(stdout, record, observers, observer_count, run.setup.ticks * kTickMs, kProgram,
+                   stderr);
 }

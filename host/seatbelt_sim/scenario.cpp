@@ -29,27 +29,26 @@ struct Word {
   uint32 value;
 };
 
+// The words a scenario may write for an input's two usual values; names and ranges are the
+// simulation's (InputName, InputMax).
 struct InputDef {
   Input input;
-  const char* name;
-  uint32 max;
-  std::array<Word, 2> words;  // readable aliases of the two usual values
+  std::array<Word, 2> words;
 };
 
-// Ranges are those of the setter argument types: uint8 raw latch, 32-bit occupancy and
-// ignition enumerations (any value passes through the components), uint16 speed, boolean door.
 constexpr std::array<InputDef, 5> kInputs = {{
-    {Input::kLatch, "latch", 255u, {{{"latched", 1u}, {"unlatched", 0u}}}},
-    {Input::kOccupancy, "occupancy", UINT32_MAX, {{{"occupied", 1u}, {"empty", 0u}}}},
-    {Input::kSpeed, "speed", 65535u, {{{nullptr, 0u}, {nullptr, 0u}}}},
-    {Input::kDoor, "door", 1u, {{{"closed", 1u}, {"open", 0u}}}},
-    {Input::kIgnition, "ignition", UINT32_MAX, {{{"on", 1u}, {"off", 0u}}}},
+    {Input::kLatch, {{{"latched", 1u}, {"unlatched", 0u}}}},
+    {Input::kOccupancy, {{{"occupied", 1u}, {"empty", 0u}}}},
+    {Input::kSpeed, {{{nullptr, 0u}, {nullptr, 0u}}}},
+    {Input::kDoor, {{{"closed", 1u}, {"open", 0u}}}},
+    {Input::kIgnition, {{{"on", 1u}, {"off", 0u}}}},
 }};
 
 // The input of that name, or null.
 const InputDef* FindInput(std::string_view name) {
-  const auto* const found = std::find_if(kInputs.begin(), kInputs.end(),
-                                         [name](const InputDef& def) { return name == def.name; });
+  const auto* const found =
+      std::find_if(kInputs.begin(), kInputs.end(),
+                   [name](const InputDef& def) { return name == InputName(def.input); });
   return found == kInputs.end() ? nullptr : found;
 }
 
@@ -153,9 +152,9 @@ class Parser {
     if (scenario_.end_ms && !scenario_.stimuli.empty() &&
         scenario_.stimuli.back().time_ms > *scenario_.end_ms) {
       const std::uint32_t end_ms = *scenario_.end_ms;
-      const Stimulus& late =
-          *std::find_if(scenario_.stimuli.begin(), scenario_.stimuli.end(),
-                        [end_ms](const Stimulus& stimulus) { return stimulus.time_ms > end_ms; });
+      const ParsedStimulus& late = *std::find_if(
+          scenario_.stimuli.begin(), scenario_.stimuli.end(),
+          [end_ms](const ParsedStimulus& stimulus) { return stimulus.time_ms > end_ms; });
       error_ = {late.line, "time " + std::to_string(late.time_ms) + " lies after the end at " +
                                std::to_string(end_ms) + " ms (line " + std::to_string(end_line_) +
                                ") and would never apply"};
@@ -297,13 +296,13 @@ class Parser {
       return Error(number, "unknown statement " + Quote(first) +
                                ": a line starts with a time in ms, 'calibration' or 'end'");
     }
-    Stimulus stimulus;
+    ParsedStimulus stimulus;
     stimulus.line = number;
     if (!ParseTime(first, number, stimulus.time_ms)) {
       return false;
     }
     if (!scenario_.stimuli.empty() && stimulus.time_ms < scenario_.stimuli.back().time_ms) {
-      const Stimulus& previous = scenario_.stimuli.back();
+      const ParsedStimulus& previous = scenario_.stimuli.back();
       return Error(number, "time " + std::to_string(stimulus.time_ms) +
                                " is earlier than the time before it (" +
                                std::to_string(previous.time_ms) + " ms on line " +
@@ -330,7 +329,7 @@ class Parser {
     }
     const std::string_view token = NextToken(rest);
     if (token.empty()) {
-      return Error(number, std::string("missing value for ") + def->name);
+      return Error(number, std::string("missing value for ") + InputName(def->input));
     }
     if (!ParseInputValue(*def, token, number, stimulus.value) ||
         !ExpectEndOfLine(rest, number, "the value")) {
@@ -350,21 +349,23 @@ class Parser {
       value = word->value;
       return true;
     }
-    const Number parsed = ParseNumber(token, def.max);
+    const uint32 max = InputMax(def.input);
+    const char* const name = InputName(def.input);
+    const Number parsed = ParseNumber(token, max);
     if (parsed.kind == NumberKind::kOk) {
       value = parsed.value;
       return true;
     }
     if (parsed.kind != NumberKind::kNotANumber) {
-      return Error(number, "value " + Quote(token) + " out of range for " + def.name + " (" +
-                               RangeText(def.max) + ")");
+      return Error(number, "value " + Quote(token) + " out of range for " + name + " (" +
+                               RangeText(max) + ")");
     }
     std::string expected;
     if (def.words[0].word != nullptr) {
       expected = std::string(def.words[0].word) + ", " + def.words[1].word + " or ";
     }
-    return Error(number, "bad value " + Quote(token) + " for " + def.name + " (expected " +
-                             expected + RangeText(def.max) + ")");
+    return Error(number, "bad value " + Quote(token) + " for " + name + " (expected " + expected +
+                             RangeText(max) + ")");
   }
 
   Scenario scenario_;
@@ -375,12 +376,6 @@ class Parser {
 };
 
 }  // namespace
-
-const char* InputName(Input input) {
-  const auto* const found = std::find_if(
-      kInputs.begin(), kInputs.end(), [input](const InputDef& def) { return def.input == input; });
-  return found == kInputs.end() ? "note" : found->name;
-}
 
 SeatbeltCalibration_t CalibrationOverrides::ApplyTo(SeatbeltCalibration_t base) const {
   base.latch_debounce_ms = latch_debounce_ms.value_or(base.latch_debounce_ms);

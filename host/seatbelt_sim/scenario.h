@@ -10,22 +10,12 @@
 #include <vector>
 
 #include "Rte_Seatbelt.h"
+#include "run_setup.h"
 
 namespace seatbelt_sim {
 
-// Latest time the schedule can reach without g_time_ms (uint32) wrapping: the largest multiple
-// of the 10 ms tick below 2^32, in ms.
-inline constexpr uint32 kMaxTimeMs = 4294967290u;
-inline constexpr uint32 kTickMs = 10u;
-
-// What a timed scenario line drives. kNote prints its text and drives nothing.
-enum class Input { kLatch, kOccupancy, kSpeed, kDoor, kIgnition, kNote };
-
-// Name of an input as written in a scenario ("latch", "speed", ..., "note").
-const char* InputName(Input input);
-
 // One timed line. Applied before the first tick whose g_time_ms is at or after time_ms.
-struct Stimulus {
+struct ParsedStimulus {
   uint32 time_ms = 0u;
   Input input = Input::kNote;
   uint32 value = 0u;  // within the range of the input's setter type
@@ -46,8 +36,8 @@ struct CalibrationOverrides {
 };
 
 struct Scenario {
-  std::string name;               // file name, or the built-in scenario's name
-  std::vector<Stimulus> stimuli;  // in file order, times never decreasing
+  std::string name;                     // file name, or the built-in scenario's name
+  std::vector<ParsedStimulus> stimuli;  // in file order, times never decreasing
   CalibrationOverrides calibration;
   std::optional<uint32> end_ms;  // from the 'end' line, if any
 };

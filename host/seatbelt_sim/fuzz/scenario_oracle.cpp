@@ -15,8 +15,8 @@ namespace {
 
 using seatbelt_sim::Input;
 using seatbelt_sim::kMaxTimeMs;
+using seatbelt_sim::ParsedStimulus;
 using seatbelt_sim::Scenario;
-using seatbelt_sim::Stimulus;
 
 // Longest rejection message: the longest fixed text (an unknown calibration field with the list
 // of known ones) with a quoted token of at most 40 characters plus "..." and escapes (4 bytes
@@ -73,7 +73,7 @@ constexpr std::array<FieldRef, 5> kFields = {{
     {"door_grace_ms", &seatbelt_sim::CalibrationOverrides::door_grace_ms},
 }};
 
-bool SameStimulus(const Stimulus& a, const Stimulus& b) {
+bool SameStimulus(const ParsedStimulus& a, const ParsedStimulus& b) {
   return a.time_ms == b.time_ms && a.input == b.input && a.value == b.value && a.text == b.text;
 }
 
@@ -114,9 +114,9 @@ std::string CheckScenario(const Scenario& scenario, std::size_t line_count) {
   if (scenario.name != kScenarioName) {
     return "scenario name '" + scenario.name + "'";
   }
-  const Stimulus* previous = nullptr;
+  const ParsedStimulus* previous = nullptr;
   for (std::size_t i = 0u; i < scenario.stimuli.size(); ++i) {
-    const Stimulus& stimulus = scenario.stimuli[i];
+    const ParsedStimulus& stimulus = scenario.stimuli[i];
     if (stimulus.time_ms > kMaxTimeMs) {
       return AtStimulus(i, "time beyond the clock");
     }
@@ -180,7 +180,7 @@ std::string FormatScenario(const Scenario& scenario) {
       text += std::string("calibration ") + ref.name + " " + std::to_string(*value) + "\n";
     }
   }
-  for (const Stimulus& stimulus : scenario.stimuli) {
+  for (const ParsedStimulus& stimulus : scenario.stimuli) {
     text += std::to_string(stimulus.time_ms) + " " + seatbelt_sim::InputName(stimulus.input) + " " +
             (stimulus.input == Input::kNote ? stimulus.text : std::to_string(stimulus.value)) +
             "\n";

@@ -63,7 +63,7 @@ TEST(SeatbeltSimScenario, ReadsEveryKindOfStatement) {
   };
   ASSERT_EQ(scenario.stimuli.size(), expected.size());
   for (std::size_t i = 0u; i < expected.size(); ++i) {
-    const Stimulus& got = scenario.stimuli[i];
+    const ParsedStimulus& got = scenario.stimuli[i];
     EXPECT_EQ(got.time_ms, expected[i].time_ms) << "stimulus " << i;
     EXPECT_EQ(got.input, expected[i].input) << "stimulus " << i;
     EXPECT_EQ(got.value, expected[i].value) << "stimulus " << i;

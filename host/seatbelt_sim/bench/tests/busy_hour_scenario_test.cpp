@@ -21,7 +21,7 @@ TEST(BusyHourScenario, IsSixtyDrivesEndingAtOneHour) {
   ASSERT_TRUE(parsed.scenario.has_value()) << parsed.error.message;
   const seatbelt_sim::Scenario& scenario = *parsed.scenario;
   std::size_t notes = 0u;
-  for (const seatbelt_sim::Stimulus& stimulus : scenario.stimuli) {
+  for (const seatbelt_sim::ParsedStimulus& stimulus : scenario.stimuli) {
     if (stimulus.input == Input::kNote) {
       EXPECT_EQ(stimulus.time_ms % seatbelt_sim_bench::kDriveMs, 0u) << stimulus.text;
       ++notes;

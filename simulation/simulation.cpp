@@ -1,4 +1,4 @@
-// The 10 ms schedule of seatbelt_sim.
+// The 10 ms schedule of the seatbelt simulation.
 #include "simulation.h"
 
 #include "Occupancy_Sensor_IF.h"
@@ -47,7 +47,7 @@ const char* ValueWord(Input input, uint32 value) {
   return "";
 }
 
-// The parser keeps every value within its input's type, so the narrowing casts are exact.
+// Every value is within its input's type (InputMax), so the narrowing casts are exact.
 void Apply(const Stimulus& stimulus, RawInputs& raw, std::FILE* out) {
   switch (stimulus.input) {
     case Input::kLatch:
@@ -71,11 +71,13 @@ void Apply(const Stimulus& stimulus, RawInputs& raw, std::FILE* out) {
       VehicleState_IF_SetIgnition(raw.ignition);
       break;
     case Input::kNote:
-      (void)std::fprintf(out, "[SIM] t=%u ms: note: %s\n", g_time_ms, stimulus.text.c_str());
+      (void)std::fprintf(out, "[SIM] t=%u ms: note: %s\n", static_cast<unsigned>(g_time_ms),
+                         stimulus.text);
       return;
   }
-  (void)std::fprintf(out, "[SIM] t=%u ms: set %s = %u%s\n", g_time_ms, InputName(stimulus.input),
-                     stimulus.value, ValueWord(stimulus.input, stimulus.value));
+  (void)std::fprintf(out, "[SIM] t=%u ms: set %s = %u%s\n", static_cast<unsigned>(g_time_ms),
+                     InputName(stimulus.input), static_cast<unsigned>(stimulus.value),
+                     ValueWord(stimulus.input, stimulus.value));
 }
 
 void Sample(const RawInputs& raw, TickSample& sample) {
@@ -120,36 +122,44 @@ TickSample InitialSample() {
   return sample;
 }
 
-void RunSimulation(const Scenario& scenario, uint32 ticks, std::FILE* out, RunRecord& record,
-                   CsvWriter* csv, VcdWriter* vcd) {
-  const SeatbeltCalibration_t calibration =
-      scenario.calibration.ApplyTo(RteHost_DefaultCalibration());
+void RunSimulation(const RunSetup& run, std::FILE* out, RunRecord& record,
+                   RunObserver* const* observers, std::size_t observer_count) {
+  const SeatbeltCalibration_t& calibration = run.calibration;
   RteHost_SetCalibration(&calibration);
   RteHost_SetWarningListener(&OnWarningWrite, &record);
   RteHost_SetDemListener(&OnDemReport, &record);
 
-  (void)std::fprintf(out, "[SIM] scenario %s: %u ticks of %u ms, until %u ms\n",
-                     scenario.name.c_str(), ticks, kTickMs, ticks * kTickMs);
+  (void)std::fprintf(out, "[SIM] scenario %s: %u ticks of %u ms, until %u ms\n", run.name,
+                     static_cast<unsigned>(run.ticks), static_cast<unsigned>(kTickMs),
+                     static_cast<unsigned>(run.ticks * kTickMs));
   (void)std::fprintf(out,
                      "[SIM] calibration: latch_debounce_ms=%u unlatch_debounce_ms=%u "
                      "occ_debounce_ms=%u speed_threshold=%u door_grace_ms=%u\n",
-                     calibration.latch_debounce_ms, calibration.unlatch_debounce_ms,
-                     calibration.occ_debounce_ms, calibration.speed_threshold,
-                     calibration.door_grace_ms);
+                     static_cast<unsigned>(calibration.latch_debounce_ms),
+                     static_cast<unsigned>(calibration.unlatch_debounce_ms),
+                     static_cast<unsigned>(calibration.occ_debounce_ms),
+                     static_cast<unsigned>(calibration.speed_threshold),
+                     static_cast<unsigned>(calibration.door_grace_ms));
 
   RawInputs raw;
   SetAllInputs(raw);
   g_time_ms = 0u;
   SeatbeltWarning_Logic_Init();
 
-  const std::vector<Stimulus>& stimuli = scenario.stimuli;
+  // Copies the components cannot touch, so they stay in registers across the runnables' calls.
+  const uint32 ticks = run.ticks;
+  const Stimulus* const stimuli = run.stimuli;
+  const std::size_t stimulus_count = run.stimulus_count;
   std::size_t next = 0u;
   TickSample sample;
-  const bool logging = csv != nullptr || vcd != nullptr;
   for (uint32 tick = 0u; tick < ticks; ++tick) {
     g_time_ms += kTickMs;
-    while (next < stimuli.size() && stimuli[next].time_ms <= g_time_ms) {
-      Apply(stimuli[next], raw, out);
+    while (next < stimulus_count && stimuli[next].time_ms <= g_time_ms) {
+      const Stimulus& stimulus = stimuli[next];
+      Apply(stimulus, raw, out);
+      for (std::size_t i = 0u; i < observer_count; ++i) {
+        observers[i]->OnStimulus(g_time_ms, stimulus);
+      }
       ++next;
     }
     // Providers first, so the warning logic sees the values of this tick.
@@ -157,13 +167,11 @@ void RunSimulation(const Scenario& scenario, uint32 ticks, std::FILE* out, RunRe
     Seatbelt_Sensor_IF_10ms();
     Occupancy_Sensor_IF_10ms();
     SeatbeltWarning_Logic_10ms();
-    if (logging) {
+    // A run without observers, the usual case, skips the sampling.
+    if (observer_count > 0u) {
       Sample(raw, sample);
-      if (csv != nullptr) {
-        csv->Write(sample);
-      }
-      if (vcd != nullptr) {
-        vcd->Write(sample);
+      for (std::size_t i = 0u; i < observer_count; ++i) {
+        observers[i]->OnTick(sample);
       }
     }
   }
@@ -171,6 +179,27 @@ void RunSimulation(const Scenario& scenario, uint32 ticks, std::FILE* out, RunRe
   RteHost_SetWarningListener(nullptr, nullptr);
   RteHost_SetDemListener(nullptr, nullptr);
   record.PrintSummary(ticks, g_time_ms);
+}
+
+int FinishRun(std::FILE* out, const RunRecord& record, RunObserver* const* observers,
+              std::size_t observer_count, uint32 end_ms, const char* program, std::FILE* messages) {
+  int status = kExitOk;
+  if (!record.complete()) {
+    (void)std::fprintf(
+        messages, "%s: out of memory: the summary lacks warning intervals or reports\n", program);
+    status = kExitOutputFailed;
+  }
+  for (std::size_t i = 0u; i < observer_count; ++i) {
+    if (!observers[i]->Finish(end_ms)) {
+      observers[i]->PrintError(messages, program);
+      status = kExitOutputFailed;
+    }
+  }
+  if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+    (void)std::fprintf(messages, "%s: cannot write standard output\n", program);
+    status = kExitOutputFailed;
+  }
+  return status;
 }
 
 }  // namespace seatbelt_sim

@@ -1,13 +1,13 @@
-// What seatbelt_sim observes during a run: the changes of the warning request and the
+// What a run of the seatbelt simulation observes: the changes of the warning request and the
 // diagnostic reports, printed as they happen and summed up at the end.
-#ifndef HOST_SEATBELT_SIM_RUN_RECORD_H
-#define HOST_SEATBELT_SIM_RUN_RECORD_H
+#ifndef SIMULATION_RUN_RECORD_H
+#define SIMULATION_RUN_RECORD_H
 
 #include <cstdio>
 #include <optional>
-#include <vector>
 
 #include "Std_Types.h"
+#include "growing_list.h"
 
 namespace seatbelt_sim {
 
@@ -37,14 +37,22 @@ class RunRecord {
   // The closing summary after ticks ticks, the last at last_tick_ms.
   void PrintSummary(uint32 ticks, uint32 last_tick_ms) const;
 
-  const std::vector<WarningInterval>& warning_intervals() const { return intervals_; }
-  const std::vector<DemReport>& dem_reports() const { return reports_; }
+  const GrowingList<WarningInterval>& warning_intervals() const { return intervals_; }
+  const GrowingList<DemReport>& dem_reports() const { return reports_; }
+
+  // False when memory ran out and an interval or a report is missing from the lists (and so
+  // from the summary); the lines printed during the run are complete either way.
+  bool complete() const { return complete_; }
 
  private:
+  // Notes an append that failed for want of memory.
+  void Keep(bool appended);
+
   std::FILE* out_;
   uint8 request_ = 0u;  // SBW_WARN_NONE until the first write
-  std::vector<WarningInterval> intervals_;
-  std::vector<DemReport> reports_;
+  GrowingList<WarningInterval> intervals_;
+  GrowingList<DemReport> reports_;
+  bool complete_ = true;
 };
 
 // "LATCH_STUCK", "SPEED_STUCK" or "UNKNOWN".
@@ -52,4 +60,4 @@ const char* DemEventName(uint16 event_id);
 
 }  // namespace seatbelt_sim
 
-#endif  // HOST_SEATBELT_SIM_RUN_RECORD_H
+#endif  // SIMULATION_RUN_RECORD_H

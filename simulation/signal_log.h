@@ -1,15 +1,15 @@
-// Per-tick signal logs of seatbelt_sim: CSV rows for co-simulation tools and a Value Change
-// Dump for waveform viewers. Both write through a fixed buffer and format numbers by hand, since
-// a simulated day is 8.64 million rows.
-#ifndef HOST_SEATBELT_SIM_SIGNAL_LOG_H
-#define HOST_SEATBELT_SIM_SIGNAL_LOG_H
+// Per-tick signal log of the seatbelt simulation: the sample of every signal after a tick, and
+// its CSV rows for co-simulation tools. Written through a fixed buffer with numbers formatted by
+// hand, since a simulated day is 8.64 million rows.
+#ifndef SIMULATION_SIGNAL_LOG_H
+#define SIMULATION_SIGNAL_LOG_H
 
 #include <array>
 #include <cstddef>
 #include <cstdio>
-#include <string>
 
 #include "Std_Types.h"
+#include "run_observer.h"
 
 namespace seatbelt_sim {
 
@@ -49,39 +49,54 @@ struct TickSample {
 };
 
 // A file written through a fixed buffer. A failed write is remembered and later writes are
-// dropped; Close reports it.
+// dropped; Close reports it. The path is not copied: it must outlive the object.
 class BufferedFile {
  public:
-  BufferedFile() = default;
+  // Defined out of line, so that a static BufferedFile is built at start-up in zeroed memory
+  // rather than stored whole, 64 KiB of initialised data, in a board's program image.
+  BufferedFile();
   BufferedFile(const BufferedFile&) = delete;
   BufferedFile& operator=(const BufferedFile&) = delete;
   BufferedFile(BufferedFile&&) = delete;
   BufferedFile& operator=(BufferedFile&&) = delete;
   ~BufferedFile();
 
-  // Creates or truncates path. On failure error says why.
-  bool Open(const std::string& path, std::string& error);
+  // Creates or truncates path; false when it cannot (PrintError says why).
+  bool Open(const char* path);
   void Write(const char* data, std::size_t size);
-  // Flushes and closes; false, with error set, if any write or the close failed.
-  bool Close(std::string& error);
+  // Flushes and closes; false if any write or the close failed (PrintError says why).
+  bool Close();
+  // "PROGRAM: cannot create 'PATH': REASON" or "PROGRAM: cannot write 'PATH': REASON", and a
+  // newline, to out: why the last Open or Close failed.
+  void PrintError(std::FILE* out, const char* program) const;
 
  private:
   void Flush();
 
   std::FILE* file_ = nullptr;
-  std::string path_;
-  int errno_ = 0;  // first write error, 0 if none
+  const char* path_ = "";
+  bool opening_failed_ = false;
+  int errno_ = 0;  // first error, 0 if none
   std::size_t used_ = 0u;
   std::array<char, 65536> buffer_{};
 };
 
-class CsvWriter {
+class CsvWriter final : public RunObserver {
  public:
   // Opens path and writes the header line.
-  bool Open(const std::string& path, std::string& error);
+  bool Open(const char* path);
   // Appends the row of one tick.
   void Write(const TickSample& sample);
-  bool Close(std::string& error) { return file_.Close(error); }
+  bool Close() { return file_.Close(); }
+
+  void OnTick(const TickSample& sample) override { Write(sample); }
+  bool Finish(uint32 end_ms) override {
+    (void)end_ms;
+    return Close();
+  }
+  void PrintError(std::FILE* out, const char* program) const override {
+    file_.PrintError(out, program);
+  }
 
  private:
   BufferedFile file_;
@@ -93,26 +108,6 @@ class CsvWriter {
   std::size_t tail_size_ = 0u;
 };
 
-class VcdWriter {
- public:
-  // Opens path and writes the header, with comment in its $comment section, and the values
-  // before the first tick (initial) as the dump at time 0.
-  bool Open(const std::string& path, const std::string& comment, const TickSample& initial,
-            std::string& error);
-  // Writes the values of sample that differ from the last written ones, under its time.
-  void Write(const TickSample& sample);
-  // Marks end_ms as the end of the dump, so viewers show the last values up to it.
-  bool Close(uint32 end_ms, std::string& error);
-
- private:
-  void WriteTime(uint32 time_ms);
-  void WriteValue(std::size_t signal, uint32 value);
-
-  BufferedFile file_;
-  std::array<uint32, kSignalCount> last_{};
-  uint32 last_time_ms_ = 0u;
-};
-
 }  // namespace seatbelt_sim
 
-#endif  // HOST_SEATBELT_SIM_SIGNAL_LOG_H
+#endif  // SIMULATION_SIGNAL_LOG_H

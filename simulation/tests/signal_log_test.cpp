@@ -1,50 +1,27 @@
-// CSV and VCD writers and the run record of seatbelt_sim, in process.
+// The CSV writer and the run record of the seatbelt simulation, in process.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "Rte_Seatbelt.h"
+#include "growing_list.h"
+#include "log_test_support.h"
 #include "run_record.h"
-#include "scenario.h"
+#include "run_setup.h"
 #include "signal_log.h"
-#include "vcd_reader.h"
 
 namespace seatbelt_sim {
 namespace {
 
-using seatbelt_sim_test::kVcdUnknown;
-using seatbelt_sim_test::ReadVcd;
-using seatbelt_sim_test::VcdFile;
-
-std::string TempPath(const std::string& name) {
-  return ::testing::TempDir() + "seatbelt_sim_" + std::to_string(getpid()) + "_" + name;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-TickSample Sample(uint32 time_ms, std::initializer_list<std::pair<Signal, uint32>> values) {
-  TickSample sample;
-  sample.time_ms = time_ms;
-  for (const auto& [signal, value] : values) {
-    sample.values[signal] = value;
-  }
-  return sample;
-}
+using seatbelt_sim_test::ReadFile;
+using seatbelt_sim_test::Sample;
+using seatbelt_sim_test::TempPath;
 
 TEST(SeatbeltSimCsv, WritesTheHeaderAndOneRowPerTick) {
   const std::string path = TempPath("rows.csv");
   CsvWriter csv;
-  std::string error;
-  ASSERT_TRUE(csv.Open(path, error)) << error;
+  ASSERT_TRUE(csv.Open(path.c_str()));
   csv.Write(Sample(10u, {{kLatchRaw, 1u}, {kSpeedRaw, 65535u}, {kLatchFilteredStatus, 0x84u}}));
   // Same values, new time: the cached columns must come out unchanged.
   csv.Write(Sample(1000u, {{kLatchRaw, 1u}, {kSpeedRaw, 65535u}, {kLatchFilteredStatus, 0x84u}}));
@@ -54,7 +31,7 @@ TEST(SeatbeltSimCsv, WritesTheHeaderAndOneRowPerTick) {
                                {kLatchFilteredStatus, 0x84u},
                                {kWarningRequest, 2u}}));
   csv.Write(Sample(kMaxTimeMs, {{kOccupancyRaw, 4294967295u}}));
-  ASSERT_TRUE(csv.Close(error)) << error;
+  ASSERT_TRUE(csv.Close());
 
   const std::string expected =
       "\"time\",\"latch_raw\",\"occupancy_raw\",\"speed_raw\",\"door_raw\",\"ignition_raw\","
@@ -70,56 +47,6 @@ TEST(SeatbeltSimCsv, WritesTheHeaderAndOneRowPerTick) {
   std::remove(path.c_str());
 }
 
-TEST(SeatbeltSimVcd, DumpsInitialValuesThenChangesOnly) {
-  const std::string path = TempPath("changes.vcd");
-  VcdWriter vcd;
-  std::string error;
-  const TickSample initial =
-      Sample(0u, {{kLatchRaw, 1u}, {kDoorRaw, 1u}, {kLatchFilteredStatus, 0x84u}});
-  ASSERT_TRUE(vcd.Open(path, "scenario $end test", initial, error)) << error;
-  vcd.Write(Sample(10u, {{kLatchRaw, 1u}, {kDoorRaw, 1u}, {kSpeedRaw, 30u}}));
-  vcd.Write(Sample(20u, {{kLatchRaw, 1u}, {kDoorRaw, 1u}, {kSpeedRaw, 30u}}));  // no change
-  vcd.Write(Sample(30u, {{kLatchRaw, 0u}, {kDoorRaw, 1u}, {kSpeedRaw, 30u}, {kDoorClosed, 2u}}));
-  ASSERT_TRUE(vcd.Close(100u, error)) << error;
-
-  const VcdFile file = ReadVcd(ReadFile(path));
-  std::remove(path.c_str());
-  ASSERT_EQ(file.error, "");
-  EXPECT_EQ(file.timescale, "1 ms");
-  EXPECT_EQ(file.scopes, std::vector<std::string>{"seatbelt"});
-  ASSERT_EQ(file.vars.size(), static_cast<std::size_t>(kSignalCount));
-  for (const SignalInfo& info : kSignalInfo) {
-    ASSERT_EQ(file.vars.count(info.name), 1u) << info.name;
-    EXPECT_EQ(file.vars.at(info.name).width, info.width) << info.name;
-    EXPECT_EQ(file.vars.at(info.name).changes.front().first, 0u) << info.name << " not dumped";
-  }
-  EXPECT_EQ(file.last_time, 100u) << "the dump should reach the end of the run";
-
-  using Changes = std::vector<std::pair<std::uint64_t, std::int64_t>>;
-  EXPECT_EQ(file.vars.at("speed_raw").changes, (Changes{{0u, 0}, {10u, 30}}));
-  EXPECT_EQ(file.vars.at("latch_raw").changes, (Changes{{0u, 1}, {30u, 0}}));
-  EXPECT_EQ(file.vars.at("latch_filtered_status").changes, (Changes{{0u, 0x84}, {10u, 0}}));
-  // A boolean holding 2 is shown as unknown, not as a 0 or 1 it does not hold.
-  EXPECT_EQ(file.vars.at("door_closed").changes, (Changes{{0u, 0}, {30u, kVcdUnknown}}));
-}
-
-TEST(SeatbeltSimOutputFile, ReportsFilesThatCannotBeCreatedOrWritten) {
-  CsvWriter csv;
-  std::string error;
-  EXPECT_FALSE(csv.Open("/nonexistent/dir/out.csv", error));
-  EXPECT_EQ(error, "cannot create '/nonexistent/dir/out.csv': No such file or directory");
-
-  // More than the buffer holds, so the failure shows during the run as well as at the close.
-  BufferedFile full;
-  ASSERT_TRUE(full.Open("/dev/full", error)) << error;
-  const std::string block(100000u, 'x');
-  full.Write(block.data(), block.size());
-  EXPECT_FALSE(full.Close(error));
-  EXPECT_EQ(error, "cannot write '/dev/full': No space left on device");
-}
-
-// --- run record ------------------------------------------------------------------------------
-
 std::string Printed(std::FILE* file) {
   std::rewind(file);
   std::string text;
@@ -130,6 +57,29 @@ std::string Printed(std::FILE* file) {
   }
   return text;
 }
+
+TEST(SeatbeltSimOutputFile, ReportsFilesThatCannotBeCreatedOrWritten) {
+  std::FILE* messages = std::tmpfile();
+  ASSERT_NE(messages, nullptr);
+  CsvWriter csv;
+  EXPECT_FALSE(csv.Open("/nonexistent/dir/out.csv"));
+  csv.PrintError(messages, "prog");
+
+  // More than the buffer holds, so the failure shows during the run as well as at the close.
+  BufferedFile full;
+  ASSERT_TRUE(full.Open("/dev/full"));
+  const std::string block(100000u, 'x');
+  full.Write(block.data(), block.size());
+  EXPECT_FALSE(full.Close());
+  full.PrintError(messages, "prog");
+
+  EXPECT_EQ(Printed(messages),
+            "prog: cannot create '/nonexistent/dir/out.csv': No such file or directory\n"
+            "prog: cannot write '/dev/full': No space left on device\n");
+  std::fclose(messages);
+}
+
+// --- run record ------------------------------------------------------------------------------
 
 TEST(SeatbeltSimRunRecord, TurnsRequestChangesIntoIntervals) {
   std::FILE* out = std::tmpfile();
@@ -145,6 +95,7 @@ TEST(SeatbeltSimRunRecord, TurnsRequestChangesIntoIntervals) {
   record.OnDemReport(80u, 0x2222u, 7u);
   record.PrintSummary(9u, 90u);
 
+  EXPECT_TRUE(record.complete());
   ASSERT_EQ(record.warning_intervals().size(), 2u);
   EXPECT_EQ(record.warning_intervals()[0].start_ms, 20u);
   EXPECT_EQ(record.warning_intervals()[0].end_ms, std::optional<uint32>(40u));
@@ -167,6 +118,19 @@ TEST(SeatbeltSimRunRecord, TurnsRequestChangesIntoIntervals) {
             "[SIM]   t=70 ms: diagnostic event 0x1004 SPEED_STUCK FAILED\n"
             "[SIM]   t=80 ms: diagnostic event 0x2222 UNKNOWN status 7\n");
   std::fclose(out);
+}
+
+TEST(SeatbeltSimGrowingList, KeepsItemsAcrossGrowthAndRefusesSizesBeyondMemory) {
+  GrowingList<DemReport> list;
+  for (uint32 i = 0u; i < 100u; ++i) {
+    ASSERT_TRUE(list.Append({i, static_cast<uint16>(i), 1u}));
+  }
+  // A count whose bytes do not fit in a size_t must be refused, not wrapped to a small block.
+  EXPECT_FALSE(list.Reserve(static_cast<std::size_t>(-1) / sizeof(DemReport) + 1u));
+  ASSERT_EQ(list.size(), 100u);
+  for (uint32 i = 0u; i < 100u; ++i) {
+    EXPECT_EQ(list[i].time_ms, i);
+  }
 }
 
 }  // namespace

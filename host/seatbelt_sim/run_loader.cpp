@@ -1,0 +1,44 @@
+// Scenario file to RunSetup, with the messages of a rejected scenario.
+#include "run_loader.h"
+
+#include <cstdio>
+
+#include "Rte_Host.h"
+#include "builtin_scenario.h"
+
+namespace seatbelt_sim {
+
+bool LoadRun(const std::optional<std::string>& path, std::optional<uint32> duration_ms,
+             LoadedRun& run) {
+  ParseResult loaded =
+      path ? LoadScenarioFile(*path) : ParseScenario(BuiltinScenarioText(), kBuiltinScenarioName);
+  run.name = path ? *path : std::string(kBuiltinScenarioName);
+  if (!loaded.scenario) {
+    // A scenario error is the user's input, not the command line: no --help hint.
+    (void)std::fprintf(stderr, "seatbelt_sim: %s\n",
+                       FormatParseError(run.name, loaded.error).c_str());
+    return false;
+  }
+  run.scenario = std::move(*loaded.scenario);
+
+  const std::optional<uint32> end_ms = duration_ms ? duration_ms : run.scenario.end_ms;
+  if (!end_ms) {
+    (void)std::fprintf(stderr, "seatbelt_sim: %s: no 'end' line; add one or give --duration MS\n",
+                       run.name.c_str());
+    return false;
+  }
+
+  run.stimuli.reserve(run.scenario.stimuli.size());
+  for (const ParsedStimulus& parsed : run.scenario.stimuli) {
+    run.stimuli.push_back({parsed.time_ms, parsed.input, parsed.value,
+                           parsed.input == Input::kNote ? parsed.text.c_str() : nullptr});
+  }
+  run.setup.name = run.name.c_str();
+  run.setup.calibration = run.scenario.calibration.ApplyTo(RteHost_DefaultCalibration());
+  run.setup.ticks = TicksForDuration(*end_ms);
+  run.setup.stimuli = run.stimuli.data();
+  run.setup.stimulus_count = run.stimuli.size();
+  return true;
+}
+
+}  // namespace seatbelt_sim
