@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every program under Valgrind memcheck: any memory error or leak fails. Long-running
+# Runs every program under Valgrind memcheck: any memory error or leak fails. (The programs built
+# for the board run on the emulated board instead: targets/cortex-m/ci.sh.) Long-running
 # programs are covered through their step operations in the test suite (clock_stress's short
 # runs and wheelwatch's fixed-clock build), which CI also runs under ASan+UBSan.
 # Usage: scripts/memcheck.sh [BUILD_DIR]   (default: build, as the README builds it)
@@ -46,6 +47,10 @@ printf '5 speed 30\n5 sped 40\nend 100\n' >"$scratch/bad.txt"
 check seatbelt_sim-bad-scenario 2 "$bin/seatbelt_sim" "$scratch/bad.txt"
 check seatbelt_sim-missing-file 2 "$bin/seatbelt_sim" "$scratch/none.txt"
 check seatbelt_sim-bad-option 2 "$bin/seatbelt_sim" --duration abc
+check scenario_table 0 "$bin/scenario_table" --output "$scratch/run.table" --csv run.csv \
+  "$scenarios/calibration_edges.txt"
+check scenario_table-bad-scenario 2 "$bin/scenario_table" --output "$scratch/run.table" \
+  "$scratch/bad.txt"
 check wheelwatch-fixed-clock 0 "$tests/wheelwatch_fixed_clock"
 # The FMUs, loaded by the test importer: instances, threads, reset, bad calls.
 check fmu-importer 0 "$tests/fmu_test"

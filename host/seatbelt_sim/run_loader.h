@@ -1,5 +1,6 @@
 // A run as the desktop programs set it up from their command line: the scenario file (or the
 // built-in drive), read and checked, its run length, and the simulation's RunSetup over it.
+// seatbelt_sim runs it; scenario_table writes it as a run table for the board.
 #ifndef HOST_SEATBELT_SIM_RUN_LOADER_H
 #define HOST_SEATBELT_SIM_RUN_LOADER_H
 

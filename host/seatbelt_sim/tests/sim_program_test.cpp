@@ -1,5 +1,7 @@
 // seatbelt_sim as a user runs it: the built program is started for each case, with the real
-// components and runtime layer, and its output, files and exit status are checked.
+// components and runtime layer, and its output, files and exit status are checked. Also
+// scenario_table, which hands a scenario to the board: what it writes must be the run that
+// seatbelt_sim makes of the same file, and what it refuses, it must refuse as seatbelt_sim does.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -12,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "run_loader.h"
+#include "run_table.h"
 #include "vcd_reader.h"
 
 namespace {
@@ -64,11 +68,12 @@ struct ProgramRun {
   std::string err;
 };
 
-// Runs the program with args; stdout_path, if given, receives standard output instead.
-ProgramRun RunSim(const std::vector<std::string>& args, const std::string& stdout_path = "") {
+// Runs program with args; stdout_path, if given, receives standard output instead.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& stdout_path = "") {
   const std::string out = TempPath("stdout");
   const std::string err = TempPath("stderr");
-  std::string command = Quote(SEATBELT_SIM_EXE);
+  std::string command = Quote(program);
   for (const std::string& arg : args) {
     command += " " + Quote(arg);
   }
@@ -81,6 +86,10 @@ ProgramRun RunSim(const std::vector<std::string>& args, const std::string& stdou
   std::remove(out.c_str());
   std::remove(err.c_str());
   return run;
+}
+
+ProgramRun RunSim(const std::vector<std::string>& args, const std::string& stdout_path = "") {
+  return RunProgram(SEATBELT_SIM_EXE, args, stdout_path);
 }
 
 // The lines from "[SIM] --- summary ---" on.
@@ -275,6 +284,77 @@ TEST(SeatbeltSimProgram, ReportsOutputsThatCannotBeWritten) {
   const ProgramRun full_stdout = RunSim({}, "/dev/full");
   EXPECT_EQ(full_stdout.status, 1);
   EXPECT_EQ(full_stdout.err, "seatbelt_sim: cannot write standard output\n");
+}
+
+// --- scenario_table ---------------------------------------------------------------------------
+
+TEST(ScenarioTableProgram, WritesTheRunSeatbeltSimMakesOfTheFile) {
+  using seatbelt_sim::LoadedRun;
+  using seatbelt_sim::RunSetup;
+  const std::string scenario = kScenarios + "/calibration_edges.txt";
+  const std::string table_path = TempPath("run.table");
+  const ProgramRun run = RunProgram(SCENARIO_TABLE_EXE, {"--output", table_path, "--csv", "a b.csv",
+                                                         "--duration=1234", "--", scenario});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out + run.err, "");
+
+  const std::string bytes = ReadFile(table_path);
+  std::remove(table_path.c_str());
+  seatbelt_sim::RunTable table;
+  const char* problem =
+      table.Read(reinterpret_cast<const unsigned char*>(bytes.data()),  // NOLINT: bytes of chars
+                 bytes.size());
+  ASSERT_EQ(problem, nullptr) << problem;
+  LoadedRun expected;
+  ASSERT_TRUE(seatbelt_sim::LoadRun(scenario, 1234u, expected));
+  const RunSetup& got = table.setup();
+  EXPECT_STREQ(got.name, scenario.c_str());
+  EXPECT_STREQ(table.csv_path(), "a b.csv");
+  EXPECT_EQ(got.ticks, 124u);
+  EXPECT_EQ(got.calibration.latch_debounce_ms, expected.setup.calibration.latch_debounce_ms);
+  EXPECT_EQ(got.calibration.door_grace_ms, expected.setup.calibration.door_grace_ms);
+  EXPECT_EQ(got.calibration.speed_threshold, expected.setup.calibration.speed_threshold);
+  ASSERT_EQ(got.stimulus_count, expected.setup.stimulus_count);
+  for (std::size_t i = 0u; i < got.stimulus_count; ++i) {
+    const seatbelt_sim::Stimulus& a = got.stimuli[i];
+    const seatbelt_sim::Stimulus& b = expected.setup.stimuli[i];
+    EXPECT_EQ(a.time_ms, b.time_ms) << "stimulus " << i;
+    EXPECT_EQ(a.input, b.input) << "stimulus " << i;
+    EXPECT_EQ(a.value, b.value) << "stimulus " << i;
+    EXPECT_EQ(std::string(a.text == nullptr ? "-" : a.text),
+              std::string(b.text == nullptr ? "-" : b.text))
+        << "stimulus " << i;
+  }
+}
+
+TEST(ScenarioTableProgram, RefusesWhatSeatbeltSimRefusesWithItsMessage) {
+  const std::string table_path = TempPath("refused.table");
+  const std::string bad = TempPath("bad.txt");
+  WriteFile(bad, "5 speed 30\n5 sped 40\nend 100\n");
+  const std::string no_end = TempPath("no_end.txt");
+  WriteFile(no_end, "5 speed 30\n");
+  for (const std::string& scenario : {bad, no_end, TempPath("missing.txt")}) {
+    const ProgramRun sim = RunSim({scenario});
+    const ProgramRun table = RunProgram(SCENARIO_TABLE_EXE, {"--output", table_path, scenario});
+    EXPECT_EQ(table.status, 2) << scenario;
+    EXPECT_EQ(table.status, sim.status) << scenario;
+    EXPECT_EQ(table.err, sim.err) << scenario;
+    EXPECT_FALSE(Exists(table_path)) << "a refused scenario leaves no table: " << scenario;
+  }
+  std::remove(bad.c_str());
+  std::remove(no_end.c_str());
+
+  // Its own command line: the table file is required, and one that cannot be written fails.
+  const ProgramRun no_output = RunProgram(SCENARIO_TABLE_EXE, {kScenarios + "/drive.txt"});
+  EXPECT_EQ(no_output.status, 2);
+  EXPECT_NE(no_output.err.find("option '--output' is required"), std::string::npos)
+      << no_output.err;
+  const ProgramRun unwritable = RunProgram(
+      SCENARIO_TABLE_EXE, {"--output", "/nonexistent/dir/run.table", kScenarios + "/drive.txt"});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_EQ(unwritable.err,
+            "scenario_table: cannot create '/nonexistent/dir/run.table': No such file or "
+            "directory\n");
 }
 
 }  // namespace
