@@ -8,7 +8,10 @@
 #include <stddef.h>
 
 #ifdef __cplusplus
+#define BOARD_NORETURN [[noreturn]]
 extern "C" {
+#else
+#define BOARD_NORETURN _Noreturn
 #endif
 
 /* Exit status when the core takes a fault or an exception nobody handles: the status a shell
@@ -24,7 +27,18 @@ void Reset_Handler(void);
 int Board_ConsoleWrite(int fd, const void* data, size_t len);
 
 /* Ends the program: the emulator (or debugger) ends with this status, 0 to 255. */
-_Noreturn void Board_Exit(int status);
+BOARD_NORETURN void Board_Exit(int status);
+
+/* Copies the command line the emulator (or debugger) passes to the program, program name first
+ * and words separated by blanks, into buffer with a terminating 0 byte. Returns 0, or -1 (and
+ * an empty buffer) when there is none or it does not fit in size bytes. */
+int Board_CommandLine(char* buffer, size_t size);
+
+/* The main stack: its size, and how many bytes of it the program has used so far, counted from
+ * its top down to the deepest word that no longer holds the pattern painted over the whole
+ * stack before main. */
+size_t Board_StackSize(void);
+size_t Board_StackUsed(void);
 
 #ifdef __cplusplus
 }

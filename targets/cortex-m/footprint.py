@@ -259,8 +259,10 @@ class Build:
         self.target_dirs = {}  # target name -> its CMakeFiles/<target>.dir folder
         ci_files = []
         for root, dirs, files in os.walk(build_dir):
-            # CMake's compiler identification compiles a throw-away unit of its own.
-            dirs[:] = [d for d in dirs if not re.fullmatch(r"\d+\.\d+\.\d+", d)]
+            # CMake's compiler identification compiles a throw-away unit of its own, and a build
+            # nested in this one (the desktop tools) is another machine's.
+            dirs[:] = [d for d in dirs if not re.fullmatch(r"\d+\.\d+\.\d+", d)
+                       and not os.path.exists(os.path.join(root, d, "CMakeCache.txt"))]
             if root.endswith(".dir") and os.path.basename(os.path.dirname(root)) == "CMakeFiles":
                 self.target_dirs[os.path.basename(root)[: -len(".dir")]] = root
             ci_files += [os.path.join(root, f) for f in files if f.endswith(".ci")]

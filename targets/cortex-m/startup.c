@@ -14,6 +14,7 @@ extern uint32_t __data_end__[];
 extern uint32_t __bss_start__[];
 extern uint32_t __bss_end__[];
 extern uint32_t __stack_top__[];
+extern uint32_t __stack_limit__[];
 
 typedef void (*Board_Handler_t)(void);
 extern const Board_Handler_t __preinit_array_start[];
@@ -22,6 +23,14 @@ extern const Board_Handler_t __init_array_start[];
 extern const Board_Handler_t __init_array_end[];
 
 int main(void);
+
+/* The C++ run time registers the destructors of static objects against this handle, which the
+ * toolchain's start files (left out: the board has its own) would otherwise define. */
+void* __dso_handle = NULL;
+
+/* Painted over the unused stack before main; Board_StackUsed looks for the deepest word that
+ * no longer holds it. */
+#define BOARD_STACK_PAINT 0xDEADBEEFu
 
 /* Coprocessor access control register: bits 20-23 grant access to CP10/CP11, the FPU. */
 #define BOARD_CPACR (*(volatile uint32_t*)0xE000ED88u)
@@ -57,6 +66,27 @@ static void Board_RunAll(const Board_Handler_t* first, const Board_Handler_t* la
   }
 }
 
+/* Paints the stack below the current stack pointer, the part no function has used yet. */
+static void Board_PaintStack(void) {
+  uint32_t* stackPointer;
+  __asm__ volatile("mov %0, sp" : "=r"(stackPointer));
+  for (uint32_t* word = __stack_limit__; word < stackPointer; ++word) {
+    *word = BOARD_STACK_PAINT;
+  }
+}
+
+size_t Board_StackSize(void) {
+  return (size_t)(__stack_top__ - __stack_limit__) * sizeof(uint32_t);
+}
+
+size_t Board_StackUsed(void) {
+  const uint32_t* word = __stack_limit__;
+  while ((word < __stack_top__) && (*word == BOARD_STACK_PAINT)) {
+    ++word;
+  }
+  return (size_t)(__stack_top__ - word) * sizeof(uint32_t);
+}
+
 void Reset_Handler(void) {
 #if defined(__ARM_FP)
   /* Compiled for the FPU: enable it before any code can use a floating-point register. */
@@ -71,6 +101,7 @@ void Reset_Handler(void) {
   for (uint32_t* dst = __bss_start__; dst < __bss_end__; ++dst) {
     *dst = 0u;
   }
+  Board_PaintStack();
   Board_RunAll(__preinit_array_start, __preinit_array_end);
   Board_RunAll(__init_array_start, __init_array_end);
   /* exit, not Board_Exit: the C library flushes standard output first. */

@@ -218,5 +218,20 @@ class MissingModule(unittest.TestCase):
         self.assertEqual(status, 1)
 
 
+class NestedBuild(unittest.TestCase):
+    def test_a_build_nested_in_the_build_folder_is_not_searched(self):
+        import tempfile
+
+        with tempfile.TemporaryDirectory() as build_dir:
+            own = os.path.join(build_dir, "seatbelt", "CMakeFiles", "rte_services.dir")
+            nested = os.path.join(build_dir, "host-tools", "rte", "CMakeFiles", "rte_services.dir")
+            os.makedirs(own)
+            os.makedirs(nested)
+            with open(os.path.join(build_dir, "host-tools", "CMakeCache.txt"), "w",
+                      encoding="utf-8"):
+                pass
+            self.assertEqual(footprint.Build(build_dir, "").target_dirs, {"rte_services": own})
+
+
 if __name__ == "__main__":
     unittest.main()
