@@ -218,6 +218,118 @@ class MissingModule(unittest.TestCase):
         self.assertEqual(status, 1)
 
 
+# A linked program as readelf -s and objdump -d --no-show-raw-insn print it. Reset_Handler calls
+# main; main calls printf, tail-calls Helper and calls through a pointer; the pointer's target
+# (Callback, its address in main's literal pool) prints too. Unused is never reached.
+IMAGE_SYMBOLS = """
+    10: 00000101    16 FUNC    GLOBAL DEFAULT    2 Reset_Handler
+    11: 00000111    48 FUNC    GLOBAL DEFAULT    2 main
+    12: 00000141    16 FUNC    GLOBAL DEFAULT    2 printf
+    13: 00000151    16 FUNC    LOCAL  DEFAULT    2 Callback
+    14: 00000161     8 FUNC    LOCAL  DEFAULT    2 Helper
+    15: 00000171     8 FUNC    GLOBAL DEFAULT    2 Unused
+    16: 00000000     0 FUNC    GLOBAL DEFAULT  UND abort
+"""
+IMAGE_CODE = """
+00000100 <Reset_Handler>:
+     100:\tpush\t{r4, lr}
+     102:\tbl\t110 <main>
+     106:\tpop\t{r4, pc}
+
+00000110 <main>:
+     110:\tstmdb\tsp!, {r4, r5, r6, r7, r8, lr}
+     114:\tsub\tsp, #16
+     116:\tvpush\t{d8-d9}
+     11a:\tbl\t140 <printf>
+     11e:\tldr\tr3, [pc, #12]\t@ (12c <main+0x1c>)
+     120:\tblx\tr3
+     122:\tbeq.n\t118 <main+0x8>
+     124:\tldmia.w\tsp!, {r4, r5, r6, r7, r8, lr}
+     128:\tb.w\t160 <Helper>
+     12c:\t.word\t0x00000151
+
+00000140 <printf>:
+     140:\tpush\t{r3, lr}
+     142:\tsub.w\tsp, sp, #100\t@ 0x64
+     146:\tbx\tlr
+
+00000150 <Callback>:
+     150:\tpush\t{r4, r5, r6, lr}
+     152:\tbl\t140 <printf>
+     156:\tpop\t{r4, r5, r6, pc}
+
+00000160 <Helper>:
+     160:\tstr.w\tlr, [sp, #-4]!
+     164:\tldr.w\tpc, [sp], #4
+
+00000170 <Unused>:
+     170:\tsub.w\tsp, sp, #4000
+     174:\tbx\tlr
+"""
+
+
+def program_image(code=IMAGE_CODE, symbols=IMAGE_SYMBOLS, words=()):
+    return footprint.ProgramImage(symbols, code, words)
+
+
+class ProgramStack(unittest.TestCase):
+    def test_frames_calls_tail_calls_and_calls_through_pointers(self):
+        image = program_image()
+        frames = {f.name: f.frame for f in image.functions.values()}
+        # 6 registers, 16 bytes, 2 doubles; 2 registers and 100 bytes; one pre-decrement store.
+        self.assertEqual(frames["main"], 24 + 16 + 16)
+        self.assertEqual(frames["printf"], 108)
+        self.assertEqual(frames["Helper"], 4)
+        result = image.worst_case("Reset_Handler")
+        # Reset_Handler 8 + main 56 + the pointer call's deepest target, Callback 16 + printf 108.
+        self.assertEqual(result.bytes, 8 + 56 + 16 + 108)
+        self.assertTrue(result.bounded)
+        self.assertFalse(result.recursive)
+        self.assertIsNone(image.worst_case("NoSuchFunction"))
+
+    def test_pointer_targets_come_from_data_words_and_need_the_thumb_bit(self):
+        # Without the pool entry, and with the vector-table-like even address, no target is known.
+        code = IMAGE_CODE.replace(".word\t0x00000151", ".word\t0x00000150")
+        self.assertEqual(program_image(code).worst_case("Reset_Handler").bytes, 8 + 56 + 108)
+        image = program_image(code, words=[0x171])  # a virtual table holding Unused
+        self.assertEqual(image.worst_case("Reset_Handler").bytes, 8 + 56 + 4000)
+
+    def test_cycles_through_pointers_are_charged_once_and_direct_recursion_is_flagged(self):
+        # printf calls through a pointer that may reach Callback, which calls printf: no run
+        # does, but the bound charges both frames once rather than looping or flagging it.
+        code = IMAGE_CODE.replace("     146:\tbx\tlr", "     146:\tblx\tr2")
+        result = program_image(code).worst_case("Reset_Handler")
+        self.assertEqual(result.bytes, 8 + 56 + 108 + 16)
+        self.assertFalse(result.recursive)
+
+        recursive = IMAGE_CODE.replace("     164:\tldr.w\tpc, [sp], #4", "     164:\tb.n\t128 <main+0x18>")
+        self.assertTrue(program_image(recursive).worst_case("Reset_Handler").recursive)
+        # The C library's own guarded cycle is known not to recurse.
+        known = recursive.replace("<main>", "<__sinit>").replace("<Helper>", "<__sfp>")
+        symbols = IMAGE_SYMBOLS.replace(" main", " __sinit").replace("Helper", "__sfp")
+        self.assertFalse(program_image(known, symbols).worst_case("Reset_Handler").recursive)
+
+    def test_stack_pointer_lowered_by_a_register_is_unbounded(self):
+        code = IMAGE_CODE.replace("sub.w\tsp, sp, #100\t@ 0x64", "sub.w\tsp, sp, r3")
+        self.assertFalse(program_image(code).worst_case("Reset_Handler").bounded)
+
+
+class MeasuredStack(unittest.TestCase):
+    def test_measurement_within_the_worst_case_and_three_quarters_of_the_stack(self):
+        self.assertEqual(footprint.parse_measured("# program used size\np.elf 700 8192\n"),
+                         {"p.elf": (700, 8192)})
+        with self.assertRaises(ValueError):
+            footprint.parse_measured("p.elf 700\n")
+        self.assertEqual(footprint.measured_stack_failures("p.elf", 700, 8192, 700), [])
+        above_estimate = footprint.measured_stack_failures("p.elf", 701, 8192, 700)
+        self.assertEqual(len(above_estimate), 1)
+        self.assertIn("exceed the worst case of 700", above_estimate[0])
+        too_deep = footprint.measured_stack_failures("p.elf", 6145, 8192, 7000)
+        self.assertEqual(len(too_deep), 1)
+        self.assertIn("more than 75% of its 8192 bytes", too_deep[0])
+        self.assertEqual(footprint.measured_stack_failures("p.elf", 6144, 8192, 7000), [])
+
+
 class NestedBuild(unittest.TestCase):
     def test_a_build_nested_in_the_build_folder_is_not_searched(self):
         import tempfile
