@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Continuous integration for the Cortex-M target: installs the cross toolchain and QEMU, builds
-# the cortex-m preset, checks the footprint against its budgets, and runs the board self-tests,
-# beltcheck and its failing-calibration build on the emulated board, checking the output and the
-# exit status of each. Any failure fails the run.
+# the cortex-m preset (with the desktop tools it needs), runs the board self-tests, beltcheck and
+# its failing-calibration build on the emulated board, checking the output and the exit status of
+# each, compares the desktop and the board back to back (back-to-back.sh), and checks the
+# footprint against its budgets and the stack measured on the board against the worst case found
+# in the code. Any failure fails the run.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 
@@ -17,21 +19,18 @@ if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
   section "Installing the cross toolchain and QEMU"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends cmake ninja-build python3 \
+  # g++ builds the desktop half: scenario_table and the programs compared with the board.
+  apt-get install -y -qq --no-install-recommends cmake ninja-build python3 g++ \
     gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-newlib \
     qemu-system-arm >/dev/null
 fi
 
-section "Build: cortex-m preset"
+section "Build: cortex-m preset, and scenario_table for the desktop half"
 cmake --preset cortex-m -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j2
 
 section "Footprint script tests"
 PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s "$board_dir/tests" -p 'test_*.py'
-
-section "Footprint against the budgets ($board_dir/footprint-budget.txt)"
-python3 "$board_dir/footprint.py" --build-dir "$build_dir" \
-  --budget "$board_dir/footprint-budget.txt" --output "$build_dir/footprint.md"
 
 section "Programs on the emulated board"
 passed=0
@@ -103,6 +102,27 @@ check "beltcheck with failing calibration: non-zero status" test "$status" -ne 0
 check "beltcheck with failing calibration: nothing on standard output" test -z "$out"
 check "beltcheck with failing calibration: assertion report for line 41" contains "$err" \
   'assertion "Rte_Read_OccupancyFiltered().value == OCC_OCCUPIED" failed: file "beltcheck", line 41, function: main'
+
+section "Desktop and board back to back"
+# The generated scenarios come from a fixed seed: a failure reruns the same way.
+rm -f "$build_dir/measured-stack.txt"
+if bash "$board_dir/back-to-back.sh" --seed "${BACK_TO_BACK_SEED:-1}"; then
+  passed=$((passed + 1))
+  echo "ok: desktop and board give the same bytes"
+else
+  failed=$((failed + 1))
+  echo "FAILED: desktop and board differ (see above)"
+fi
+
+section "Footprint against the budgets ($board_dir/footprint-budget.txt), stack as measured"
+measured=()
+[ ! -f "$build_dir/measured-stack.txt" ] || measured=(--measured "$build_dir/measured-stack.txt")
+if python3 "$board_dir/footprint.py" --build-dir "$build_dir" \
+  --budget "$board_dir/footprint-budget.txt" --output "$build_dir/footprint.md" "${measured[@]}"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
 
 section "Cortex-M checks done"
 echo "board: $passed passed, $failed failed"
