@@ -161,7 +161,7 @@ std::uint32_t ScenarioRun::NextStimulusMs() const {
 bool ScenarioRun::StepBy(double step_s) {
   // A stimulus at T acts from the first tick at or after T.
   const auto next_tick_ms = static_cast<std::uint32_t>((tick_ + 1u) * 10u);
-  const std::vector<seatbelt_sim::Stimulus>& stimuli = scenario_.stimuli;
+  const std::vector<seatbelt_sim::ParsedStimulus>& stimuli = scenario_.stimuli;
   for (; next_stimulus_ < stimuli.size() && stimuli[next_stimulus_].time_ms <= next_tick_ms;
        ++next_stimulus_) {
     const char* const input = InputVariable(stimuli[next_stimulus_].input);
