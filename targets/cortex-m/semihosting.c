@@ -6,6 +6,7 @@
  */
 #include <errno.h>
 #include <fcntl.h>
+#include <stdbool.h>
 #include <stdint.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -97,11 +98,18 @@ static int Semihost_FileSlot(int fd) {
 /* The SYS_OPEN mode for open()'s flags. */
 static uint32_t Semihost_OpenMode(int flags) {
   const int access = flags & O_ACCMODE;
+  const bool readWrite = (access == O_RDWR);
   uint32_t mode;
   if (((unsigned int)flags & (unsigned int)O_APPEND) != 0u) {
-    mode = (access == O_RDWR) ? SEMIHOST_MODE_APLUSB : SEMIHOST_MODE_AB;
+    mode = SEMIHOST_MODE_AB;
+    if (readWrite) {
+      mode = SEMIHOST_MODE_APLUSB;
+    }
   } else if (((unsigned int)flags & (unsigned int)O_TRUNC) != 0u) {
-    mode = (access == O_RDWR) ? SEMIHOST_MODE_WPLUSB : SEMIHOST_MODE_WB;
+    mode = SEMIHOST_MODE_WB;
+    if (readWrite) {
+      mode = SEMIHOST_MODE_WPLUSB;
+    }
   } else if (access == O_RDONLY) {
     mode = SEMIHOST_MODE_RB;
   } else {
@@ -216,7 +224,8 @@ int _write(int fd, const void* buf, size_t len) {
     if ((len > 0u) && (notWritten == (uint32_t)len)) {
       Semihost_SetErrno();
     } else {
-      written = (int)(len - notWritten);
+      const size_t count = len - (size_t)notWritten;
+      written = (int)count;
     }
   } else {
     written = Board_ConsoleWrite(fd, buf, len);
@@ -238,7 +247,8 @@ int _read(int fd, void* buf, size_t len) {
     if (notRead > (uint32_t)len) {
       Semihost_SetErrno();
     } else {
-      got = (int)(len - notRead);
+      const size_t count = len - (size_t)notRead;
+      got = (int)count;
     }
   } else if (fd == 0) {
     got = 0;

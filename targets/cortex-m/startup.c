@@ -26,6 +26,7 @@ int main(void);
 
 /* The C++ run time registers the destructors of static objects against this handle, which the
  * toolchain's start files (left out: the board has its own) would otherwise define. */
+extern void* __dso_handle;
 void* __dso_handle = NULL;
 
 /* Painted over the unused stack before main; Board_StackUsed looks for the deepest word that
@@ -76,7 +77,8 @@ static void Board_PaintStack(void) {
 }
 
 size_t Board_StackSize(void) {
-  return (size_t)(__stack_top__ - __stack_limit__) * sizeof(uint32_t);
+  const ptrdiff_t words = __stack_top__ - __stack_limit__;
+  return (size_t)words * sizeof(uint32_t);
 }
 
 size_t Board_StackUsed(void) {
@@ -84,7 +86,8 @@ size_t Board_StackUsed(void) {
   while ((word < __stack_top__) && (*word == BOARD_STACK_PAINT)) {
     ++word;
   }
-  return (size_t)(__stack_top__ - word) * sizeof(uint32_t);
+  const ptrdiff_t words = __stack_top__ - word;
+  return (size_t)words * sizeof(uint32_t);
 }
 
 void Reset_Handler(void) {
