@@ -6,6 +6,7 @@
 #include "SeatbeltWarning_Logic.h"
 #include "Seatbelt_Sensor_IF.h"
 #include "VehicleState_IF.h"
+#include "component_tick.h"
 
 namespace seatbelt_sim {
 namespace {
@@ -162,11 +163,7 @@ void RunSimulation(const RunSetup& run, std::FILE* out, RunRecord& record,
       }
       ++next;
     }
-    // Providers first, so the warning logic sees the values of this tick.
-    VehicleState_IF_10ms();
-    Seatbelt_Sensor_IF_10ms();
-    Occupancy_Sensor_IF_10ms();
-    SeatbeltWarning_Logic_10ms();
+    RunComponentTick();
     // A run without observers, the usual case, skips the sampling.
     if (observer_count > 0u) {
       Sample(raw, sample);

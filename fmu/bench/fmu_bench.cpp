@@ -13,10 +13,10 @@
 #include "SeatbeltWarning_Logic.h"
 #include "Seatbelt_Sensor_IF.h"
 #include "VehicleState_IF.h"
+#include "component_tick.h"
 #include "fmi2_types.h"
 #include "fmi3_types.h"
 #include "fmu_importer.h"
-#include "seatbelt_tick.h"
 
 namespace {
 
@@ -195,7 +195,8 @@ void ChainDay(benchmark::State& state) {
       VehicleState_IF_SetSpeed(static_cast<uint16>(in.speed));
       VehicleState_IF_SetDoorClosed(static_cast<boolean>(in.door));
       VehicleState_IF_SetIgnition(in.ignition);
-      seatbelt_fmu::RunSeatbeltTick();
+      g_time_ms += 10u;
+      seatbelt_sim::RunComponentTick();
       checksum += Rte_Read_SeatbeltLatchFiltered().value + Rte_Read_OccupancyFiltered().value +
                   Rte_Read_VehicleSpeed().value + Rte_Read_IgnitionState().value +
                   Rte_Read_DoorClosed().value + RteHost_GetWarningRequest();

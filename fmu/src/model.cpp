@@ -12,7 +12,7 @@
 #include "SeatbeltWarning_Logic.h"
 #include "Seatbelt_Sensor_IF.h"
 #include "VehicleState_IF.h"
-#include "seatbelt_tick.h"
+#include "component_tick.h"
 
 namespace seatbelt_fmu {
 
@@ -22,7 +22,8 @@ constexpr uint32 kInt32Max = 2147483647u;
 constexpr uint32 kNeverReceived = RTE_E_NEVER_RECEIVED;
 
 constexpr int64_t kMicrosPerSecond = 1000000;
-constexpr int64_t kTickUs = 10000;  // one 10 ms tick
+constexpr uint32 kTickMs = 10u;
+constexpr int64_t kTickUs = int64_t{kTickMs} * 1000;  // one 10 ms tick
 // g_time_ms is 32 bits: the last tick it reaches without wrapping is at 4294967290 ms.
 constexpr int64_t kLastTick = 429496729;
 constexpr double kLastTickSeconds = 4294967.29;
@@ -359,7 +360,8 @@ Status Model::DoStep(const char* function, double current_s, double step_s) {
       const ChainSession session(chain_, *this);
       ApplyInputs();
       do {
-        RunSeatbeltTick();
+        g_time_ms += kTickMs;
+        seatbelt_sim::RunComponentTick();
         ++ticks_run_;
       } while (ticks_run_ < last_tick && queued_.size() < kMaxQueued);
       SampleOutputs();
