@@ -41,8 +41,9 @@ check ecu_startup-bad-option 2 "$bin/ecu_startup" --fail-at nowhere
 check seatbelt_sim-builtin 0 "$bin/seatbelt_sim"
 for scenario in "$scenarios"/*.txt; do
   check "seatbelt_sim-$(basename "$scenario")" 0 "$bin/seatbelt_sim" \
-    --csv "$scratch/run.csv" --vcd "$scratch/run.vcd" "$scenario"
+    --csv "$scratch/run.csv" --vcd "$scratch/run.vcd" --svg "$scratch/run.svg" "$scenario"
 done
+check seatbelt_sim-svg-unwritable 1 "$bin/seatbelt_sim" --svg "$scratch/none/run.svg"
 printf '5 speed 30\n5 sped 40\nend 100\n' >"$scratch/bad.txt"
 check seatbelt_sim-bad-scenario 2 "$bin/seatbelt_sim" "$scratch/bad.txt"
 check seatbelt_sim-missing-file 2 "$bin/seatbelt_sim" "$scratch/none.txt"

@@ -11,6 +11,7 @@
 #include "run_record.h"
 #include "signal_log.h"
 #include "simulation.h"
+#include "svg_writer.h"
 #include "vcd_writer.h"
 
 namespace {
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
 
   // Outputs are opened only once the input is known to be good, so a rejected scenario
   // leaves no empty files behind.
-  RunObserver* observers[2] = {};
+  RunRecord record(stdout);
+  RunObserver* observers[3] = {};
   std::size_t observer_count = 0u;
   std::optional<CsvWriter> csv;
   if (options.csv_path) {
@@ -77,8 +79,16 @@ int main(int argc, char** argv) {
     }
     observers[observer_count++] = &*vcd;
   }
+  std::optional<SvgWriter> svg;
+  if (options.svg_path) {
+    svg.emplace(record);
+    if (!svg->Open(*options.svg_path, run.setup, InitialSample())) {
+      svg->PrintError(stderr, kProgram);
+      return kExitOutputFailed;
+    }
+    observers[observer_count++] = &*svg;
+  }
 
-  RunRecord record(stdout);
   RunSimulation(run.setup, stdout, record, observers, observer_count);
   return FinishRun(stdout, record, observers, observer_count, run.setup.ticks * kTickMs, kProgram,
                    stderr);

@@ -22,11 +22,13 @@ Options:
   --csv FILE       write one row per tick to FILE (comma-separated values, see below)
   --vcd FILE       write the same signals to FILE as a Value Change Dump (1 ms timescale),
                    for waveform viewers such as GTKWave
+  --svg FILE       draw the run as a timing diagram in FILE, an SVG picture that any web
+                   browser shows (see below)
   --duration MS    run for MS milliseconds, overriding the scenario's 'end' line
                    (0 to 4294967290)
   -h, --help       show this text and exit
   --               end of options; the next argument is the scenario file
-  Options also take their value as --csv=FILE, --vcd=FILE, --duration=MS.
+  Options also take their value as --csv=FILE, --vcd=FILE, --svg=FILE, --duration=MS.
 
 Schedule:
   g_time_ms starts at 0. Before each tick the host adds 10 to g_time_ms, then calls
@@ -98,6 +100,17 @@ CSV (--csv): a header line of quoted column names, then one row per tick:
   columns are the inputs in force for the tick; the others are what the components
   published and requested on it. A status of 132 (0x84) means "never received".
 
+SVG (--svg): a timing diagram, one lane per signal: the raw inputs, the published
+  signals and the warning request, then the warning's conditions (ignition on, speed at
+  or above the threshold, seat occupied, belt open, door grace over). Amber marks a
+  condition that holds, red the warning, hatching a status that is not valid; speeds are
+  stepped lines with the threshold dashed. Warning intervals are red bands across the
+  lanes, diagnostic reports triangles (red FAILED, green PASSED), notes numbered marks on
+  the time axis, listed below it. Changes closer than a pixel are merged into a dark
+  block, so a long run's picture stays small. Pointing at a stretch shows its value and
+  times. FILE appears only once complete (written beside it under a hidden name, then
+  renamed).
+
 Exit status:
   0  the run completed
   1  an output file (or standard output) could not be written
@@ -112,6 +125,7 @@ struct PathOption {
 constexpr PathOption kPathOptions[] = {
     {"--csv", &Options::csv_path},
     {"--vcd", &Options::vcd_path},
+    {"--svg", &Options::svg_path},
 };
 
 }  // namespace

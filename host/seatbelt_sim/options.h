@@ -14,6 +14,7 @@ struct Options {
   std::optional<std::string> scenario_path;  // none: the built-in scenario
   std::optional<std::string> csv_path;
   std::optional<std::string> vcd_path;
+  std::optional<std::string> svg_path;
   std::optional<uint32> duration_ms;  // overrides the scenario's end
 };
 

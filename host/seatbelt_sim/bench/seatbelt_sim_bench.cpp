@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -144,6 +145,42 @@ void BM_BusyHourLogged(benchmark::State& state) {
 }
 BENCHMARK(BM_BusyHourLogged)
     ->Name("seatbelt_sim/busy_hour_csv_vcd")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The same runs with the timing diagram (--svg) written to a file in /tmp, as a user writes it:
+// what the picture costs beside the run, and its size (svg_bytes).
+void TimeRunsWithSvg(benchmark::State& state, std::vector<std::string> args, long long sim_ms) {
+  const std::string path = "/tmp/seatbelt_sim_bench_" + std::to_string(getpid()) + ".svg";
+  args.insert(args.begin(), {"--svg", path});
+  TimeRuns(state, args, sim_ms);
+  struct stat file {};
+  state.counters["svg_bytes"] =
+      stat(path.c_str(), &file) == 0 ? static_cast<double>(file.st_size) : -1.0;
+  (void)unlink(path.c_str());
+}
+
+void BM_BuiltinDriveSvg(benchmark::State& state) {
+  const long long duration_ms = state.range(0);
+  TimeRunsWithSvg(state, {"--duration", std::to_string(duration_ms)}, duration_ms);
+}
+BENCHMARK(BM_BuiltinDriveSvg)
+    ->Name("seatbelt_sim/builtin_drive_svg")
+    ->ArgName("duration_ms")
+    ->Arg(kHourMs)
+    ->Arg(kDayMs)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_BusyHourSvg(benchmark::State& state) {
+  if (BusyHourFile().empty()) {
+    state.SkipWithError("cannot write the scenario file");
+    return;
+  }
+  TimeRunsWithSvg(state, {BusyHourFile()}, seatbelt_sim_bench::kBusyHourMs);
+}
+BENCHMARK(BM_BusyHourSvg)
+    ->Name("seatbelt_sim/busy_hour_svg")
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

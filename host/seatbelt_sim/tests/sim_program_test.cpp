@@ -4,9 +4,11 @@
 // seatbelt_sim makes of the same file, and what it refuses, it must refuse as seatbelt_sim does.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -17,11 +19,14 @@
 #include "run_loader.h"
 #include "run_table.h"
 #include "vcd_reader.h"
+#include "xml_reader.h"
 
 namespace {
 
 using seatbelt_sim_test::ReadVcd;
 using seatbelt_sim_test::VcdFile;
+using seatbelt_sim_test::XmlDocument;
+using seatbelt_sim_test::XmlElement;
 
 const std::string kScenarios = SEATBELT_SIM_SCENARIO_DIR;
 
@@ -269,17 +274,21 @@ TEST(SeatbeltSimProgram, RejectsBadCommandLinesWithAHint) {
 }
 
 TEST(SeatbeltSimProgram, ReportsOutputsThatCannotBeWritten) {
-  const ProgramRun no_dir = RunSim({"--csv", "/nonexistent/dir/out.csv"});
-  EXPECT_EQ(no_dir.status, 1);
-  EXPECT_EQ(no_dir.err,
-            "seatbelt_sim: cannot create '/nonexistent/dir/out.csv': No such file or "
-            "directory\n");
-  EXPECT_EQ(no_dir.out, "") << "nothing may run before the outputs are open";
+  for (const std::string option : {"--csv", "--svg"}) {
+    const std::string path = "/nonexistent/dir/out." + option.substr(2u);
+    const ProgramRun no_dir = RunSim({option, path});
+    EXPECT_EQ(no_dir.status, 1) << option;
+    EXPECT_EQ(no_dir.err,
+              "seatbelt_sim: cannot create '" + path + "': No such file or directory\n");
+    EXPECT_EQ(no_dir.out, "") << "nothing may run before the outputs are open";
+  }
 
-  // Failures during the run: a full disk for the log, then for standard output.
-  const ProgramRun full_log = RunSim({"--vcd", "/dev/full"});
-  EXPECT_EQ(full_log.status, 1);
-  EXPECT_EQ(full_log.err, "seatbelt_sim: cannot write '/dev/full': No space left on device\n");
+  // Failures during the run: a full disk for the log or the picture, then for standard output.
+  for (const char* option : {"--vcd", "--svg"}) {
+    const ProgramRun full = RunSim({option, "/dev/full"});
+    EXPECT_EQ(full.status, 1) << option;
+    EXPECT_EQ(full.err, "seatbelt_sim: cannot write '/dev/full': No space left on device\n");
+  }
 
   const ProgramRun full_stdout = RunSim({}, "/dev/full");
   EXPECT_EQ(full_stdout.status, 1);
@@ -355,6 +364,127 @@ TEST(ScenarioTableProgram, RefusesWhatSeatbeltSimRefusesWithItsMessage) {
   EXPECT_EQ(unwritable.err,
             "scenario_table: cannot create '/nonexistent/dir/run.table': No such file or "
             "directory\n");
+}
+
+std::vector<std::string> Titles(const XmlDocument& svg, const std::string& group_class) {
+  std::vector<std::string> titles;
+  for (const XmlElement* group : svg.root.All("g")) {
+    if (group->Attribute("class") == group_class) {
+      titles.push_back(group->Title());
+    }
+  }
+  return titles;
+}
+
+TEST(SeatbeltSimProgram, SvgDrawsTheRunAsAWellFormedPicture) {
+  // Markup characters in the file name and the notes, and bytes that are no text.
+  const std::string scenario = TempPath("a&b<c>.txt");
+  const std::string svg_path = TempPath("run.svg");
+  const std::string csv_path = TempPath("run.csv");
+  WriteFile(scenario,
+            "calibration speed_threshold 30\ncalibration door_grace_ms 0\n"
+            "0 ignition on\n0 occupancy occupied\n0 latch unlatched\n"
+            "0 note Start & go: <fast> \"now\" 'ok' \x01 \xff \xc3\xbc\n"
+            "1000 speed 30\n2000 latch latched\n2000 note buckled\nend 8000\n");
+  const ProgramRun plain = RunSim({scenario});
+  const ProgramRun drawn = RunSim({"--svg", svg_path, "--csv", csv_path, scenario});
+  const XmlDocument svg = seatbelt_sim_test::ReadXml(ReadFile(svg_path));
+  std::remove(scenario.c_str());
+  std::remove(svg_path.c_str());
+  std::remove(csv_path.c_str());
+  ASSERT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_EQ(drawn.out, plain.out) << "the picture changes nothing on standard output";
+  ASSERT_EQ(svg.error, "");
+
+  // Standalone: no script, no outside file or font.
+  EXPECT_EQ(svg.root.name, "svg");
+  EXPECT_EQ(svg.root.Attribute("xmlns"), "http://www.w3.org/2000/svg");
+  EXPECT_EQ(svg.root.Title(), "seatbelt_sim: " + scenario);
+  std::vector<const XmlElement*> all;
+  svg.root.Descendants(all);
+  std::vector<std::string> lanes;
+  for (const XmlElement* element : all) {
+    EXPECT_TRUE(element->name != "script" && element->name != "image" &&
+                element->name != "foreignObject" && element->Attribute("href").empty())
+        << element->name;
+    const std::string style = element->name == "style" ? element->text : "";
+    EXPECT_EQ(style.find("@import"), std::string::npos);
+    EXPECT_EQ(style.find("url("), style.find("url(#")) << "only references within the file";
+    if (element->Attribute("class") == "lane") {
+      lanes.push_back(element->Attribute("id"));
+    }
+  }
+  EXPECT_EQ(lanes, (std::vector<std::string>{
+                       "lane-latch_raw", "lane-occupancy_raw", "lane-speed_raw", "lane-door_raw",
+                       "lane-ignition_raw", "lane-latch_filtered", "lane-occupancy_filtered",
+                       "lane-vehicle_speed", "lane-ignition_state", "lane-door_closed",
+                       "lane-warning_request", "lane-conditions", "lane-diagnostics"}));
+
+  // Markers, their tooltips as the [SIM] lines: the notes at the ticks that printed them, the
+  // reports and the warning interval as the summary gives them.
+  EXPECT_EQ(Titles(svg, "note"),
+            (std::vector<std::string>{
+                "t=10 ms: note: Start & go: <fast> \"now\" 'ok' \\x01 \\xFF \xc3\xbc",
+                "t=2000 ms: note: buckled"}));
+  const std::vector<std::string> summary = Summary(drawn.out);
+  ASSERT_EQ(summary.size(), 6u);
+  EXPECT_EQ(summary[2], "[SIM]   warning from 1000 ms to 2040 ms (1040 ms)");
+  EXPECT_EQ(Titles(svg, "report"),
+            (std::vector<std::string>{summary[4].substr(8u), summary[5].substr(8u)}));
+  std::vector<std::string> bands;
+  for (const XmlElement* text : svg.root.All("text")) {
+    if (text->Title().rfind("warning requested", 0u) == 0u) {
+      bands.push_back(text->Title());
+    }
+  }
+  EXPECT_EQ(bands, std::vector<std::string>{"warning requested 1000 to 2040 ms (1040 ms)"});
+}
+
+TEST(SeatbeltSimProgram, SvgFileAppearsOnlyComplete) {
+  std::string dir = TempPath("svgdir_XXXXXX");
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
+  const std::string path = dir + "/run.svg";
+  const auto names = [&dir] {
+    std::vector<std::string> found;
+    DIR* const listing = opendir(dir.c_str());
+    for (const dirent* entry = readdir(listing); entry != nullptr; entry = readdir(listing)) {
+      if (entry->d_name[0] != '.' || std::string(entry->d_name).size() > 2u) {
+        found.push_back(entry->d_name);
+      }
+    }
+    closedir(listing);
+    return found;
+  };
+  WriteFile(path, "an older picture");
+  // A file size limit of 4 KiB makes the write fail half way (SIGXFSZ ignored: the write
+  // reports the error instead). A coverage build's own data would be cut short too: it goes to
+  // a scratch folder (GCOV_PREFIX), and its complaints follow the program's message.
+  const std::string err = TempPath("limited.err");
+  const std::string gcov = TempPath("limited.gcov");
+  const int raw =
+      std::system(("trap '' XFSZ; ulimit -f 8; GCOV_PREFIX=" + Quote(gcov) + " " +
+                   Quote(SEATBELT_SIM_EXE) + " --svg " + Quote(path) + " >/dev/null 2>" +
+                   Quote(err) + "; status=$?; rm -rf " + Quote(gcov) + "; exit $status")
+                      .c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+  const std::string message = "seatbelt_sim: cannot write '" + path + "': File too large\n";
+  EXPECT_EQ(ReadFile(err).substr(0u, message.size()), message);
+  std::remove(err.c_str());
+  EXPECT_EQ(ReadFile(path), "an older picture");
+  EXPECT_EQ(names(), std::vector<std::string>{"run.svg"}) << "no temporary file left behind";
+
+  // Written through a symbolic link, the picture replaces the file the link leads to.
+  const std::string link = dir + "/link.svg";
+  ASSERT_EQ(symlink("run.svg", link.c_str()), 0);
+  const ProgramRun run = RunSim({"--svg", link}, "/dev/null");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(path).rfind("<svg ", 0u), 0u);
+  std::vector<std::string> after = names();
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, (std::vector<std::string>{"link.svg", "run.svg"}));
+  std::remove(link.c_str());
+  std::remove(path.c_str());
+  rmdir(dir.c_str());
 }
 
 }  // namespace
