@@ -457,14 +457,15 @@ TEST(SeatbeltSimProgram, SvgFileAppearsOnlyComplete) {
   };
   WriteFile(path, "an older picture");
   // A file size limit of 4 KiB makes the write fail half way (SIGXFSZ ignored: the write
-  // reports the error instead). A coverage build's own data would be cut short too: it goes to
-  // a scratch folder (GCOV_PREFIX), and its complaints follow the program's message.
+  // reports the error instead). A coverage build's own data (gcc's or clang's) would be cut
+  // short too: it goes to a scratch folder, and its complaints follow the program's message.
   const std::string err = TempPath("limited.err");
-  const std::string gcov = TempPath("limited.gcov");
+  const std::string coverage = TempPath("limited.coverage");
   const int raw =
-      std::system(("trap '' XFSZ; ulimit -f 8; GCOV_PREFIX=" + Quote(gcov) + " " +
+      std::system(("trap '' XFSZ; ulimit -f 8; GCOV_PREFIX=" + Quote(coverage) +
+                   " LLVM_PROFILE_FILE=" + Quote(coverage + "/run.profraw") + " " +
                    Quote(SEATBELT_SIM_EXE) + " --svg " + Quote(path) + " >/dev/null 2>" +
-                   Quote(err) + "; status=$?; rm -rf " + Quote(gcov) + "; exit $status")
+                   Quote(err) + "; status=$?; rm -rf " + Quote(coverage) + "; exit $status")
                       .c_str());
   EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
   const std::string message = "seatbelt_sim: cannot write '" + path + "': File too large\n";
