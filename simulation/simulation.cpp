@@ -82,6 +82,26 @@ void Apply(const Stimulus& stimulus, RawInputs& raw, std::FILE* out) {
 }
 
 void Sample(const RawInputs& raw, TickSample& sample) {
+  ReadPublished(sample);
+  auto& v = sample.values;
+  v[kLatchRaw] = raw.latch;
+  v[kOccupancyRaw] = raw.occupancy;
+  v[kSpeedRaw] = raw.speed;
+  v[kDoorRaw] = raw.door;
+  v[kIgnitionRaw] = raw.ignition;
+}
+
+void OnWarningWrite(uint8 request, void* context) {
+  static_cast<RunRecord*>(context)->OnWarningWrite(g_time_ms, request);
+}
+
+void OnDemReport(uint16 event_id, uint8 status, void* context) {
+  static_cast<RunRecord*>(context)->OnDemReport(g_time_ms, event_id, status);
+}
+
+}  // namespace
+
+void ReadPublished(TickSample& sample) {
   const Rte_SeatbeltLatchFiltered_t latch = Rte_Read_SeatbeltLatchFiltered();
   const Rte_OccupancyFiltered_t occupancy = Rte_Read_OccupancyFiltered();
   const Rte_VehicleSpeed_t speed = Rte_Read_VehicleSpeed();
@@ -89,11 +109,6 @@ void Sample(const RawInputs& raw, TickSample& sample) {
   const Rte_DoorClosed_t door = Rte_Read_DoorClosed();
   sample.time_ms = g_time_ms;
   auto& v = sample.values;
-  v[kLatchRaw] = raw.latch;
-  v[kOccupancyRaw] = raw.occupancy;
-  v[kSpeedRaw] = raw.speed;
-  v[kDoorRaw] = raw.door;
-  v[kIgnitionRaw] = raw.ignition;
   v[kLatchFiltered] = latch.value;
   v[kLatchFilteredStatus] = latch.status;
   v[kOccupancyFiltered] = occupancy.value;
@@ -106,16 +121,6 @@ void Sample(const RawInputs& raw, TickSample& sample) {
   v[kDoorClosedStatus] = door.status;
   v[kWarningRequest] = RteHost_GetWarningRequest();
 }
-
-void OnWarningWrite(uint8 request, void* context) {
-  static_cast<RunRecord*>(context)->OnWarningWrite(g_time_ms, request);
-}
-
-void OnDemReport(uint16 event_id, uint8 status, void* context) {
-  static_cast<RunRecord*>(context)->OnDemReport(g_time_ms, event_id, status);
-}
-
-}  // namespace
 
 TickSample InitialSample() {
   TickSample sample;

@@ -34,6 +34,10 @@ void RunSimulation(const RunSetup& run, std::FILE* out, RunRecord& record,
 int FinishRun(std::FILE* out, const RunRecord& record, RunObserver* const* observers,
               std::size_t observer_count, uint32 end_ms, const char* program, std::FILE* messages);
 
+// The published signals with their status, the warning request and g_time_ms into sample, as
+// the runtime layer holds them now; the raw inputs are left as they are.
+void ReadPublished(TickSample& sample);
+
 // The logged values before the first tick: the inputs' power-on values, the signals not yet
 // received, no warning request.
 TickSample InitialSample();

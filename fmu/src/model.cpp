@@ -13,6 +13,8 @@
 #include "Seatbelt_Sensor_IF.h"
 #include "VehicleState_IF.h"
 #include "component_tick.h"
+#include "run_record.h"
+#include "simulation.h"
 
 namespace seatbelt_fmu {
 
@@ -50,16 +52,14 @@ const char* TypeName(Type type) {
   return "UInt32";
 }
 
-const char* EventName(uint16 event_id) {
-  switch (event_id) {
-    case DEM_EVENT_LATCH_STUCK:
-      return "LATCH_STUCK";
-    case DEM_EVENT_SPEED_STUCK:
-      return "SPEED_STUCK";
-    default:
-      return "(unknown event)";
-  }
+// Value references 1 to 16 are seatbelt_sim's CSV columns, in their order.
+constexpr uint32 ColumnReference(std::size_t signal) {
+  return static_cast<uint32>(signal) + 1u;
 }
+static_assert(ColumnReference(seatbelt_sim::kLatchRaw) == kLatchRaw &&
+                  ColumnReference(seatbelt_sim::kLatchFiltered) == kLatchFiltered &&
+                  ColumnReference(seatbelt_sim::kWarningRequest) == kWarningRequest,
+              "the value references follow the CSV columns");
 
 // Whole microseconds of a time in seconds, for times from 0 to the last tick; false for
 // anything else (negative, not finite, beyond the clock).
@@ -216,11 +216,11 @@ void Model::OnDiagnostic(uint16 event_id, uint8 status, uint32 time_ms) {
   if (status == DEM_EVENT_STATUS_FAILED || status == DEM_EVENT_STATUS_PASSED) {
     (void)std::snprintf(text.data(), text.size(), "t=%u ms: diagnostic event 0x%04X %s %s",
                         static_cast<unsigned>(time_ms), static_cast<unsigned>(event_id),
-                        EventName(event_id), failed ? "FAILED" : "PASSED");
+                        seatbelt_sim::DemEventName(event_id), failed ? "FAILED" : "PASSED");
   } else {
     (void)std::snprintf(text.data(), text.size(), "t=%u ms: diagnostic event 0x%04X %s status %u",
                         static_cast<unsigned>(time_ms), static_cast<unsigned>(event_id),
-                        EventName(event_id), static_cast<unsigned>(status));
+                        seatbelt_sim::DemEventName(event_id), static_cast<unsigned>(status));
   }
   queued_.push_back({LogCategory::kDiagnostic, prefix_ + text.data()});
 }
@@ -317,22 +317,12 @@ void Model::ApplyInputs() const {
 }
 
 void Model::SampleOutputs() {
-  const Rte_SeatbeltLatchFiltered_t latch = Rte_Read_SeatbeltLatchFiltered();
-  const Rte_OccupancyFiltered_t occupancy = Rte_Read_OccupancyFiltered();
-  const Rte_VehicleSpeed_t speed = Rte_Read_VehicleSpeed();
-  const Rte_IgnitionState_t ignition = Rte_Read_IgnitionState();
-  const Rte_DoorClosed_t door = Rte_Read_DoorClosed();
-  values_[kLatchFiltered] = latch.value;
-  values_[kLatchFilteredStatus] = latch.status;
-  values_[kOccupancyFiltered] = occupancy.value;
-  values_[kOccupancyFilteredStatus] = occupancy.status;
-  values_[kVehicleSpeed] = speed.value;
-  values_[kVehicleSpeedStatus] = speed.status;
-  values_[kIgnitionState] = ignition.value;
-  values_[kIgnitionStateStatus] = ignition.status;
-  values_[kDoorClosed] = door.value;
-  values_[kDoorClosedStatus] = door.status;
-  values_[kWarningRequest] = RteHost_GetWarningRequest();
+  seatbelt_sim::TickSample sample;
+  seatbelt_sim::ReadPublished(sample);
+  for (std::size_t signal = seatbelt_sim::kLatchFiltered; signal <= seatbelt_sim::kWarningRequest;
+       ++signal) {
+    values_[ColumnReference(signal)] = sample.values[signal];
+  }
 }
 
 Status Model::DoStep(const char* function, double current_s, double step_s) {
