@@ -19,9 +19,14 @@ struct Sink {
         std::snprintf(digits, sizeof digits, "%lu", static_cast<unsigned long>(number));
     put(digits, static_cast<std::size_t>(length), context);
   }
+  // Three decimals, formatted from whole milliseconds: the board's C library prints no
+  // floating point.
   void Seconds(double seconds) const {
+    const unsigned long millis =
+        seconds > 0.0 && seconds < 4.0e6 ? static_cast<unsigned long>(seconds * 1000.0 + 0.5) : 0u;
     char digits[32];
-    const int length = std::snprintf(digits, sizeof digits, "%.3f", seconds < 0.0 ? 0.0 : seconds);
+    const int length =
+        std::snprintf(digits, sizeof digits, "%lu.%03lu", millis / 1000u, millis % 1000u);
     put(digits, static_cast<std::size_t>(length), context);
   }
 };

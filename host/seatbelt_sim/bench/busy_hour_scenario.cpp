@@ -37,4 +37,33 @@ std::string BusyHourScenario() {
   return text;
 }
 
+std::string BusyHourExpectations(int count) {
+  static constexpr const char* kAlways[] = {
+      "latch_filtered_status == 0", "occupancy_filtered_status == 0", "vehicle_speed_status == 0",
+      "ignition_state_status == 0", "door_closed_status == 0",        "warning_request != 1",
+      "vehicle_speed <= 60",        "ignition_state <= on",
+  };
+  constexpr int kForms = 4;
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    const long long drive = (i / kForms) % (kBusyHourMs / kDriveMs);
+    const auto at = [&drive](long long ms) { return std::to_string(drive * kDriveMs + ms); };
+    switch (i % kForms) {
+      case 0:
+        text += std::string("expect ") + kAlways[(i / kForms) % 8] + " always\n";
+        break;
+      case 1:
+        text += "expect warning_request == active during " + at(9000) + ".." + at(24000) + "\n";
+        break;
+      case 2:
+        text += "expect warning_request == active within " + at(7000) + ".." + at(9000) + "\n";
+        break;
+      default:
+        text += "expect vehicle_speed == 30 at " + at(10000) + "\n";
+        break;
+    }
+  }
+  return text;
+}
+
 }  // namespace seatbelt_sim_bench

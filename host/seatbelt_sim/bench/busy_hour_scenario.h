@@ -14,6 +14,11 @@ inline constexpr long long kDriveMs = 60LL * 1000LL;
 // The scenario text, in seatbelt_sim's format, with its 'end' line at one hour.
 std::string BusyHourScenario();
 
+// count expect lines (at most 100) about the busy hour, of all four forms alike, that all
+// pass: statuses and ranges always, the warning during and within each drive's open-belt
+// stretch, the speed at a time in it.
+std::string BusyHourExpectations(int count);
+
 }  // namespace seatbelt_sim_bench
 
 #endif  // HOST_SEATBELT_SIM_BENCH_BUSY_HOUR_SCENARIO_H

@@ -58,33 +58,44 @@ double RunProgram(const std::vector<std::string>& args) {
   return wall.count();
 }
 
-// Path of the busy-hour scenario file, written on first use and removed at exit; empty while it
-// could not be written. A plain array, so it is still there when the exit handler runs.
-char busy_hour_path[64] = "";
+// Paths of the busy-hour scenario files, without and with 100 expectations, written on first
+// use and removed at exit; empty while they could not be written. Plain arrays, so they are
+// still there when the exit handler runs.
+constexpr int kBusyHourExpectations = 100;
+char busy_hour_paths[2][64] = {"", ""};
 
-void RemoveBusyHourFile() {
-  (void)unlink(busy_hour_path);
+void RemoveBusyHourFiles() {
+  for (const char* path : busy_hour_paths) {
+    if (path[0] != '\0') {
+      (void)unlink(path);
+    }
+  }
 }
 
-std::string BusyHourFile() {
-  if (busy_hour_path[0] == '\0') {
+std::string BusyHourFile(bool with_expectations = false) {
+  char* const path = busy_hour_paths[with_expectations ? 1 : 0];
+  if (path[0] == '\0') {
     char name[] = "/tmp/seatbelt_sim_bench_XXXXXX";
-    static_assert(sizeof name <= sizeof busy_hour_path, "room for the file name");
+    static_assert(sizeof name <= sizeof busy_hour_paths[0], "room for the file name");
     const int fd = mkstemp(name);
     if (fd < 0) {
       return {};
     }
-    const std::string text = seatbelt_sim_bench::BusyHourScenario();
+    std::string text = seatbelt_sim_bench::BusyHourScenario();
+    if (with_expectations) {
+      text += seatbelt_sim_bench::BusyHourExpectations(kBusyHourExpectations);
+    }
     const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     (void)close(fd);
     if (!written) {
       (void)unlink(name);
       return {};
     }
-    std::memcpy(busy_hour_path, name, sizeof name);
-    (void)std::atexit(&RemoveBusyHourFile);
+    std::memcpy(path, name, sizeof name);
+    static const bool registered = std::atexit(&RemoveBusyHourFiles) == 0;
+    (void)registered;
   }
-  return busy_hour_path;
+  return path;
 }
 
 void TimeRuns(benchmark::State& state, const std::vector<std::string>& args, long long sim_ms) {
@@ -131,6 +142,20 @@ void BM_BusyHour(benchmark::State& state) {
 }
 BENCHMARK(BM_BusyHour)
     ->Name("seatbelt_sim/busy_hour")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The same hour judging 100 expectations of all four forms, which all pass: their cost per tick
+// beside the plain busy hour's.
+void BM_BusyHourExpectations(benchmark::State& state) {
+  if (BusyHourFile(true).empty()) {
+    state.SkipWithError("cannot write the scenario file");
+    return;
+  }
+  TimeRuns(state, {BusyHourFile(true)}, seatbelt_sim_bench::kBusyHourMs);
+}
+BENCHMARK(BM_BusyHourExpectations)
+    ->Name("seatbelt_sim/busy_hour_100_expectations")
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -32,12 +32,14 @@ TEST(BusyHourScenario, IsSixtyDrivesEndingAtOneHour) {
   EXPECT_EQ(scenario.end_ms, seatbelt_sim_bench::kBusyHourMs);
 }
 
-// Runs the program on the scenario and reads its closing summary.
-TEST(BusyHourScenario, WarnsTwiceAndReportsStuckSignalsInEveryDrive) {
+// Runs the program on the scenario, with the benchmark's expectations, and reads its closing
+// summary: they must all pass, or the benchmark times a failing run.
+TEST(BusyHourScenario, WarnsTwiceInEveryDriveAndMeetsItsExpectations) {
   char path[] = "/tmp/busy_hour_test_XXXXXX";
   const int fd = mkstemp(path);
   ASSERT_GE(fd, 0);
-  const std::string text = seatbelt_sim_bench::BusyHourScenario();
+  const std::string text =
+      seatbelt_sim_bench::BusyHourScenario() + seatbelt_sim_bench::BusyHourExpectations(100);
   ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   (void)close(fd);
 
@@ -49,7 +51,8 @@ TEST(BusyHourScenario, WarnsTwiceAndReportsStuckSignalsInEveryDrive) {
   while (std::fgets(line.data(), static_cast<int>(line.size()), out) != nullptr) {
     const std::string text_line = line.data();
     if (text_line.rfind("[SIM] ticks run:", 0u) == 0u ||
-        text_line.rfind("[SIM] warning intervals:", 0u) == 0u) {
+        text_line.rfind("[SIM] warning intervals:", 0u) == 0u ||
+        text_line.rfind("[SIM] expectations:", 0u) == 0u) {
       summary += text_line;
     }
   }
@@ -57,7 +60,8 @@ TEST(BusyHourScenario, WarnsTwiceAndReportsStuckSignalsInEveryDrive) {
   (void)unlink(path);
   EXPECT_EQ(summary,
             "[SIM] ticks run: 360000 (last tick at 3600000 ms)\n"
-            "[SIM] warning intervals: 120\n");
+            "[SIM] warning intervals: 120\n"
+            "[SIM] expectations: 100 passed, 0 failed\n");
 }
 
 }  // namespace
