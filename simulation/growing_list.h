@@ -61,7 +61,15 @@ class GrowingList {
   const T* begin() const { return items_; }
   const T* end() const { return items_ + size_; }
   const T& operator[](std::size_t index) const { return items_[index]; }
+  T& operator[](std::size_t index) { return items_[index]; }
   T& back() { return items_[size_ - 1u]; }
+
+  // Keeps the first size items (at most the list's size).
+  void Truncate(std::size_t size) {
+    if (size < size_) {
+      size_ = size;
+    }
+  }
 
  private:
   static constexpr std::size_t kFirstCapacity = 16u;

@@ -2,6 +2,7 @@
 #include "run_record.h"
 
 #include "Rte_Seatbelt.h"
+#include "expectation.h"
 
 namespace seatbelt_sim {
 namespace {
@@ -72,6 +73,14 @@ void RunRecord::OnWarningWrite(uint32 time_ms, uint8 request) {
 }
 
 void RunRecord::OnDemReport(uint32 time_ms, uint16 event_id, uint8 status) {
+  const uint8 bit = event_id == DEM_EVENT_LATCH_STUCK   ? kLatchStuckBit
+                    : event_id == DEM_EVENT_SPEED_STUCK ? kSpeedStuckBit
+                                                        : 0u;
+  if (status == DEM_EVENT_STATUS_FAILED) {
+    stuck_events_ = static_cast<uint8>(stuck_events_ | bit);
+  } else if (status == DEM_EVENT_STATUS_PASSED) {
+    stuck_events_ = static_cast<uint8>(stuck_events_ & ~bit);
+  }
   const DemReport report = {time_ms, event_id, status};
   Keep(reports_.Append(report));
   PrintReport(out_, "[SIM] ", report);

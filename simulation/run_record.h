@@ -37,6 +37,10 @@ class RunRecord {
   // The closing summary after ticks ticks, the last at last_tick_ms.
   void PrintSummary(uint32 ticks, uint32 last_tick_ms) const;
 
+  // The diagnostic events that stand failed now (a FAILED report not yet followed by a PASSED
+  // one), as bits kLatchStuckBit and kSpeedStuckBit (expectation.h).
+  uint8 stuck_events() const { return stuck_events_; }
+
   const GrowingList<WarningInterval>& warning_intervals() const { return intervals_; }
   const GrowingList<DemReport>& dem_reports() const { return reports_; }
 
@@ -53,6 +57,7 @@ class RunRecord {
   GrowingList<WarningInterval> intervals_;
   GrowingList<DemReport> reports_;
   bool complete_ = true;
+  uint8 stuck_events_ = 0u;
 };
 
 // "LATCH_STUCK", "SPEED_STUCK" or "UNKNOWN".

@@ -1,14 +1,18 @@
 // What one run of the seatbelt simulation is made of: its name, the calibration, the number of
-// 10 ms ticks and the table of timed stimuli. The desktop program fills it from a scenario file,
-// the board's scenario player from a run table (run_table.h); both then hand it to
-// RunSimulation. Plain data without ownership, so that it works without the C++ library's
-// containers on the board.
+// 10 ms ticks, the table of timed stimuli and the expectations (expectation.h). The desktop program
+// fills it from a scenario file, the board's scenario player from a run table (run_table.h); both
+// then hand it to RunSimulation. Plain data without ownership, so that it works without the C++
+// library's containers on the board.
 #ifndef SIMULATION_RUN_SETUP_H
 #define SIMULATION_RUN_SETUP_H
 
 #include <cstddef>
 
 #include "Rte_Seatbelt.h"
+
+namespace seatbelt_sim {
+struct Expectation;
+}
 
 namespace seatbelt_sim {
 
@@ -41,6 +45,8 @@ struct RunSetup {
   uint32 ticks = 0u;                  // at most kMaxTimeMs / kTickMs
   const Stimulus* stimuli = nullptr;  // times never decreasing
   std::size_t stimulus_count = 0u;
+  const Expectation* expectations = nullptr;  // in file order
+  std::size_t expectation_count = 0u;
 };
 
 }  // namespace seatbelt_sim

@@ -62,6 +62,19 @@ class Cursor {
     return true;
   }
 
+  // A flag word and, when it is 1, a text; text stays null for 0. bad_flag is the problem of
+  // a flag other than 0 and 1.
+  const char* OptionalText(const char*& text, const char* bad_flag) {
+    uint32 flag = 0u;
+    if (!Word(flag)) {
+      return "cut short";
+    }
+    if (flag > 1u) {
+      return bad_flag;
+    }
+    return flag == 1u && !Text(text) ? "cut short" : nullptr;
+  }
+
   bool AtEnd() const { return position_ == size_; }
 
  private:
@@ -70,9 +83,18 @@ class Cursor {
   std::size_t position_ = 0u;
 };
 
+// A path text after its flag: 0 without the file, 1 and the path with it.
+void PutOptionalText(std::FILE* out, const char* text) {
+  PutWord(out, text != nullptr ? 1u : 0u);
+  if (text != nullptr) {
+    PutText(out, text);
+  }
+}
+
 }  // namespace
 
-bool WriteRunTable(const RunSetup& run, const char* csv_path, std::FILE* out) {
+bool WriteRunTable(const RunSetup& run, const char* csv_path, const char* junit_path,
+                   std::FILE* out) {
   (void)std::fwrite(kMagic, 1u, sizeof kMagic, out);
   PutWord(out, kRunTableVersion);
   PutWord(out, run.ticks);
@@ -82,10 +104,7 @@ bool WriteRunTable(const RunSetup& run, const char* csv_path, std::FILE* out) {
     PutWord(out, field);
   }
   PutText(out, run.name);
-  PutWord(out, csv_path != nullptr ? 1u : 0u);
-  if (csv_path != nullptr) {
-    PutText(out, csv_path);
-  }
+  PutOptionalText(out, csv_path);
   PutWord(out, static_cast<uint32>(run.stimulus_count));
   for (std::size_t i = 0u; i < run.stimulus_count; ++i) {
     const Stimulus& stimulus = run.stimuli[i];
@@ -96,6 +115,19 @@ bool WriteRunTable(const RunSetup& run, const char* csv_path, std::FILE* out) {
       PutText(out, stimulus.text);
     }
   }
+  PutWord(out, static_cast<uint32>(run.expectation_count));
+  for (std::size_t i = 0u; i < run.expectation_count; ++i) {
+    const Expectation& expectation = run.expectations[i];
+    for (const uint32 word :
+         {expectation.line, expectation.signal, static_cast<uint32>(expectation.op),
+          static_cast<uint32>(expectation.window), expectation.value, expectation.from_ms,
+          expectation.to_ms}) {
+      PutWord(out, word);
+    }
+    PutText(out, expectation.text);
+    PutOptionalText(out, expectation.id);
+  }
+  PutOptionalText(out, junit_path);
   return std::ferror(out) == 0;
 }
 
@@ -130,14 +162,11 @@ const char* RunTable::Read(const unsigned char* bytes, std::size_t size) {
     }
     *field = static_cast<uint16>(word);
   }
-  if (!in.Text(setup_.name) || !in.Word(word)) {
+  if (!in.Text(setup_.name)) {
     return "cut short";
   }
-  if (word > 1u) {
-    return "bad CSV flag";
-  }
-  if (word == 1u && !in.Text(csv_path_)) {
-    return "cut short";
+  if (const char* const problem = in.OptionalText(csv_path_, "bad CSV flag")) {
+    return problem;
   }
 
   uint32 count = 0u;
@@ -176,11 +205,51 @@ const char* RunTable::Read(const unsigned char* bytes, std::size_t size) {
     }
     (void)stimuli_.Append(stimulus);  // room reserved above
   }
+
+  // Each expectation takes at least nine words.
+  if (!in.Word(count)) {
+    return "cut short";
+  }
+  if (count > size / (9u * kWordBytes)) {
+    return "cut short";
+  }
+  if (!expectations_.Reserve(count)) {
+    return "too many expectations for the memory";
+  }
+  for (uint32 i = 0u; i < count; ++i) {
+    Expectation expectation;
+    uint32 op = 0u;
+    uint32 window = 0u;
+    if (!in.Word(expectation.line) || !in.Word(expectation.signal) || !in.Word(op) ||
+        !in.Word(window) || !in.Word(expectation.value) || !in.Word(expectation.from_ms) ||
+        !in.Word(expectation.to_ms) || !in.Text(expectation.text)) {
+      return "cut short";
+    }
+    if (const char* const problem = in.OptionalText(expectation.id, "bad requirement flag")) {
+      return problem;
+    }
+    if (expectation.signal >= kJudgedSignalCount || op >= kCompareOpCount ||
+        window >= kWindowCount || expectation.value > JudgedSignalMax(expectation.signal)) {
+      return "bad expectation";
+    }
+    expectation.op = static_cast<CompareOp>(op);
+    expectation.window = static_cast<Window>(window);
+    TickSpan span;
+    if (!ExpectationSpan(expectation, setup_.ticks, span)) {
+      return "expectation outside the run";
+    }
+    (void)expectations_.Append(expectation);  // room reserved above
+  }
+  if (const char* const problem = in.OptionalText(junit_path_, "bad JUnit flag")) {
+    return problem;
+  }
   if (!in.AtEnd()) {
     return "bytes after the end";
   }
   setup_.stimuli = stimuli_.data();
   setup_.stimulus_count = stimuli_.size();
+  setup_.expectations = expectations_.data();
+  setup_.expectation_count = expectations_.size();
   return nullptr;
 }
 

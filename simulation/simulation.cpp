@@ -129,7 +129,8 @@ TickSample InitialSample() {
 }
 
 void RunSimulation(const RunSetup& run, std::FILE* out, RunRecord& record,
-                   RunObserver* const* observers, std::size_t observer_count) {
+                   RunObserver* const* observers, std::size_t observer_count,
+                   ExpectationJudge* judge) {
   const SeatbeltCalibration_t& calibration = run.calibration;
   RteHost_SetCalibration(&calibration);
   RteHost_SetWarningListener(&OnWarningWrite, &record);
@@ -169,11 +170,15 @@ void RunSimulation(const RunSetup& run, std::FILE* out, RunRecord& record,
       ++next;
     }
     RunComponentTick();
-    // A run without observers, the usual case, skips the sampling.
-    if (observer_count > 0u) {
+    // A run without observers and open expectations, the usual case, skips the sampling.
+    const bool judged = judge != nullptr && judge->Wants(g_time_ms);
+    if (observer_count > 0u || judged) {
       Sample(raw, sample);
       for (std::size_t i = 0u; i < observer_count; ++i) {
         observers[i]->OnTick(sample);
+      }
+      if (judged) {
+        judge->OnTick(sample, record.stuck_events());
       }
     }
   }
@@ -181,10 +186,16 @@ void RunSimulation(const RunSetup& run, std::FILE* out, RunRecord& record,
   RteHost_SetWarningListener(nullptr, nullptr);
   RteHost_SetDemListener(nullptr, nullptr);
   record.PrintSummary(ticks, g_time_ms);
+  if (judge != nullptr && judge->count() > 0u) {
+    (void)std::fprintf(out, "[SIM] expectations: %lu passed, %lu failed\n",
+                       static_cast<unsigned long>(judge->passed()),
+                       static_cast<unsigned long>(judge->failed()));
+  }
 }
 
 int FinishRun(std::FILE* out, const RunRecord& record, RunObserver* const* observers,
-              std::size_t observer_count, uint32 end_ms, const char* program, std::FILE* messages) {
+              std::size_t observer_count, uint32 end_ms, const char* program, std::FILE* messages,
+              const ExpectationJudge* judge) {
   int status = kExitOk;
   if (!record.complete()) {
     (void)std::fprintf(
@@ -200,6 +211,9 @@ int FinishRun(std::FILE* out, const RunRecord& record, RunObserver* const* obser
   if (std::fflush(out) != 0 || std::ferror(out) != 0) {
     (void)std::fprintf(messages, "%s: cannot write standard output\n", program);
     status = kExitOutputFailed;
+  }
+  if (status == kExitOk && judge != nullptr && judge->failed() > 0u) {
+    status = kExitExpectationFailed;
   }
   return status;
 }

@@ -2,11 +2,14 @@
 // in options.cpp for what it does and prints.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
 
+#include "junit_report.h"
 #include "options.h"
+#include "replacing_file.h"
 #include "run_loader.h"
 #include "run_record.h"
 #include "signal_log.h"
@@ -21,6 +24,10 @@ constexpr const char* kProgram = "seatbelt_sim";
 // Buffer of standard output when it is not a terminal: the trace lines of a long run are
 // written in large blocks instead of 4 KiB ones.
 constexpr std::size_t kStdoutBufferBytes = 1u << 16u;
+
+void AppendTo(const char* text, std::size_t size, void* context) {
+  static_cast<std::string*>(context)->append(text, size);
+}
 
 int UsageError(const std::string& message) {
   (void)std::fprintf(stderr, "seatbelt_sim: %s\nTry 'seatbelt_sim --help' for more information.\n",
@@ -89,7 +96,38 @@ int main(int argc, char** argv) {
     observers[observer_count++] = &*svg;
   }
 
-  RunSimulation(run.setup, stdout, record, observers, observer_count);
-  return FinishRun(stdout, record, observers, observer_count, run.setup.ticks * kTickMs, kProgram,
-                   stderr);
+  seatbelt_sim::ReplacingFile junit;
+  if (options.junit_path) {
+    std::string error;
+    if (!junit.Open(*options.junit_path, error)) {
+      (void)std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+      return kExitOutputFailed;
+    }
+  }
+
+  const auto started = std::chrono::steady_clock::now();
+  ExpectationJudge judge;
+  if (!judge.Start(run.setup.expectations, run.setup.expectation_count, run.setup.ticks,
+                   run.setup.name, stdout)) {
+    (void)std::fprintf(stderr, "seatbelt_sim: out of memory for the expectations\n");
+    return kExitOutputFailed;
+  }
+  RunSimulation(run.setup, stdout, record, observers, observer_count, &judge);
+  int status = FinishRun(stdout, record, observers, observer_count, run.setup.ticks * kTickMs,
+                         kProgram, stderr, &judge);
+  if (options.junit_path) {
+    RunEnd end;
+    end.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (status == kExitOutputFailed) {
+      end.error = "an output could not be written in full";
+    }
+    std::string report;
+    WriteJUnitReport(run.setup.name, judge, end, &AppendTo, &report);
+    std::string error;
+    if (!junit.Commit(report, error)) {
+      (void)std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+      status = kExitOutputFailed;
+    }
+  }
+  return status;
 }

@@ -24,11 +24,14 @@ Options:
                    for waveform viewers such as GTKWave
   --svg FILE       draw the run as a timing diagram in FILE, an SVG picture that any web
                    browser shows (see below)
+  --junit FILE     write the verdicts of the scenario's expectations to FILE as a JUnit
+                   XML report, as CI servers read it (see below)
   --duration MS    run for MS milliseconds, overriding the scenario's 'end' line
                    (0 to 4294967290)
   -h, --help       show this text and exit
   --               end of options; the next argument is the scenario file
-  Options also take their value as --csv=FILE, --vcd=FILE, --svg=FILE, --duration=MS.
+  Options also take their value as --csv=FILE, --vcd=FILE, --svg=FILE, --junit=FILE,
+  --duration=MS.
 
 Schedule:
   g_time_ms starts at 0. Before each tick the host adds 10 to g_time_ms, then calls
@@ -53,6 +56,8 @@ names are lower case; numbers are decimal):
                           FIELD is latch_debounce_ms, unlatch_debounce_ms, occ_debounce_ms,
                           speed_threshold or door_grace_ms
   end TIME                the run length; at most once; no stimulus may come after it
+  expect SIGNAL OP VALUE WHEN [as ID]
+                          an expectation, judged while the run goes on (see below)
   TIME is in ms, 0 to 4294967290, and never decreases from one stimulus to the next. A
   scenario needs an 'end' line unless --duration is given. Until a stimulus says otherwise
   the inputs are: latch 1, occupancy 0, speed 0, door 1 (closed), ignition 0. Default
@@ -71,6 +76,27 @@ names are lower case; numbers are decimal):
     8000  latch      latched
     end   10000
 
+Expectations (anywhere in the file, in any order, also after 'end'):
+  SIGNAL  a CSV column but time (see below), or latch_stuck / speed_stuck: true from a
+          FAILED report of that diagnostic event until its next PASSED report
+  OP      ==, !=, <, <=, > or >=
+  VALUE   a number within the signal's range (booleans 0 to 1; statuses and
+          warning_request 0 to 255; the raw inputs as above), or a word: true/false for
+          any signal; latched/unlatched (latch_raw, latch_filtered), open/closed
+          (door_raw, door_closed), on/off (ignition_raw, ignition_state),
+          empty/occupied (occupancy_raw, occupancy_filtered), none (0)/active (2)
+          (warning_request)
+  WHEN    at T              at the first tick at or after T
+          during A..B       at every tick t with A <= t <= B
+          within A..B       at one tick or more with A <= t <= B
+          always            at every tick of the run
+  as ID   the requirement the expectation verifies (letters, digits, _ . -)
+  A signal's value at a tick is the one in the tick's CSV row, after the runnables. A
+  window must hold a tick and end by the run's last tick. Each expectation is decided as
+  soon as its outcome is known; a failure prints a line at once.
+    expect warning_request == active during 9000..13030 as SBR-WARN-01
+    expect latch_filtered == unlatched within 18000..18200
+
 Output (standard output, in order):
   The components' trace lines, every 100 ms, passed through as they print them:
     [TIME  9000] IGN=1 SPD=25 OCC=1 LATCH=0 DOOR=1 GRACE=0 WARN=2
@@ -81,6 +107,7 @@ Output (standard output, in order):
     [SIM] t=T ms: note: TEXT
     [SIM] t=T ms: warning request A -> B (ACTIVE|NONE)        each change of the request
     [SIM] t=T ms: diagnostic event 0xID NAME FAILED|PASSED    each diagnostic report
+    [SIM] t=T ms: expectation failed: FILE:LINE: expect ...: SIGNAL was V at T ms
   T is the g_time_ms of the tick. NAME is LATCH_STUCK (0x1001) or SPEED_STUCK (0x1004).
   and a closing summary:
     [SIM] --- summary ---
@@ -90,6 +117,7 @@ Output (standard output, in order):
     [SIM]   warning from S ms to the end (still active at T ms)
     [SIM] diagnostic reports: M
     [SIM]   t=T ms: diagnostic event 0xID NAME FAILED|PASSED
+    [SIM] expectations: P passed, F failed    (only when the scenario has expectations)
 
 CSV (--csv): a header line of quoted column names, then one row per tick:
   "time","latch_raw","occupancy_raw","speed_raw","door_raw","ignition_raw",
@@ -111,10 +139,16 @@ SVG (--svg): a timing diagram, one lane per signal: the raw inputs, the publishe
   times. FILE appears only once complete (written beside it under a hidden name, then
   renamed).
 
+JUnit (--junit): one <testsuite> named after the scenario, one <testcase> per expectation
+  (named "ID FILE:LINE", or "FILE:LINE" without an ID) with a <failure> for a failed
+  one; a scenario without expectations is one testcase "run". FILE is written whole,
+  like the picture.
+
 Exit status:
-  0  the run completed
+  0  the run completed and every expectation passed
   1  an output file (or standard output) could not be written
   2  bad command line or bad scenario; nothing was run
+  3  the run completed and one or more expectations failed (outputs are written)
 )";
 
 struct PathOption {
@@ -126,6 +160,7 @@ constexpr PathOption kPathOptions[] = {
     {"--csv", &Options::csv_path},
     {"--vcd", &Options::vcd_path},
     {"--svg", &Options::svg_path},
+    {"--junit", &Options::junit_path},
 };
 
 }  // namespace

@@ -15,6 +15,7 @@ struct Options {
   std::optional<std::string> csv_path;
   std::optional<std::string> vcd_path;
   std::optional<std::string> svg_path;
+  std::optional<std::string> junit_path;
   std::optional<uint32> duration_ms;  // overrides the scenario's end
 };
 

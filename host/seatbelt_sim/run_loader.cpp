@@ -33,11 +33,32 @@ bool LoadRun(const std::optional<std::string>& path, std::optional<uint32> durat
     run.stimuli.push_back({parsed.time_ms, parsed.input, parsed.value,
                            parsed.input == Input::kNote ? parsed.text.c_str() : nullptr});
   }
+  const uint32 ticks = TicksForDuration(*end_ms);
+  run.expectations.reserve(run.scenario.expectations.size());
+  for (const ParsedExpectation& parsed : run.scenario.expectations) {
+    Expectation expectation = parsed.expectation;
+    expectation.text = parsed.text.c_str();
+    expectation.id = parsed.id.empty() ? nullptr : parsed.id.c_str();
+    TickSpan span;
+    if (!ExpectationSpan(expectation, ticks, span)) {
+      const uint32 last_ms = ticks * kTickMs;
+      const std::string message =
+          ticks == 0u ? std::string("the run has no tick to check the expectation on")
+                      : "expectation reaches past the run's last tick at " +
+                            std::to_string(last_ms) + " ms and could never be decided";
+      (void)std::fprintf(stderr, "seatbelt_sim: %s\n",
+                         FormatParseError(run.name, {expectation.line, message}).c_str());
+      return false;
+    }
+    run.expectations.push_back(expectation);
+  }
   run.setup.name = run.name.c_str();
   run.setup.calibration = run.scenario.calibration.ApplyTo(RteHost_DefaultCalibration());
-  run.setup.ticks = TicksForDuration(*end_ms);
+  run.setup.ticks = ticks;
   run.setup.stimuli = run.stimuli.data();
   run.setup.stimulus_count = run.stimuli.size();
+  run.setup.expectations = run.expectations.data();
+  run.setup.expectation_count = run.expectations.size();
   return true;
 }
 

@@ -25,7 +25,8 @@ struct LoadedRun {
 
   std::string name;  // the path as given, or the built-in drive's name
   Scenario scenario;
-  std::vector<Stimulus> stimuli;  // the table RunSimulation reads
+  std::vector<Stimulus> stimuli;          // the table RunSimulation reads
+  std::vector<Expectation> expectations;  // pointing into scenario's
   RunSetup setup;
 };
 

@@ -3,6 +3,8 @@
 //   <time_ms> note <text>         a line of narration printed when its time comes
 //   calibration <field> <value>   a calibration override, in force from the start
 //   end <time_ms>                 the run length
+//   expect <signal> <op> <value> <when> [as <id>]
+//                                 an expectation of the run, judged while it goes on
 #include "scenario.h"
 
 #include <algorithm>
@@ -68,6 +70,50 @@ constexpr std::array<FieldDef, 5> kFields = {{
     {"speed_threshold", &CalibrationOverrides::speed_threshold},
     {"door_grace_ms", &CalibrationOverrides::door_grace_ms},
 }};
+
+constexpr const char* kKnownOps = "==, !=, <, <=, > or >=";
+constexpr const char* kKnownWindows = "at TIME, during FROM..TO, within FROM..TO or always";
+
+constexpr std::array<const char*, kCompareOpCount> kOpTexts = {"==", "!=", "<", "<=", ">", ">="};
+
+// The signal an expectation names, or kJudgedSignalCount.
+std::size_t FindJudgedSignal(std::string_view name) {
+  for (std::size_t signal = 0u; signal < kJudgedSignalCount; ++signal) {
+    if (name == JudgedSignalName(signal)) {
+      return signal;
+    }
+  }
+  return kJudgedSignalCount;
+}
+
+std::string KnownJudgedSignals() {
+  std::string known;
+  for (std::size_t signal = 0u; signal < kJudgedSignalCount; ++signal) {
+    known += signal == 0u ? "" : signal + 1u == kJudgedSignalCount ? " or " : ", ";
+    known += JudgedSignalName(signal);
+  }
+  return known;
+}
+
+// The words an expectation may compare the signal with: its two named values (see
+// JudgedValueWord) and true/false for every signal.
+std::vector<Word> ValueWords(std::size_t signal) {
+  std::vector<Word> words;
+  for (const uint32 value : {0u, 1u, 2u}) {
+    const char* const word = JudgedValueWord(signal, value);
+    if (word != nullptr && std::strcmp(word, "true") != 0 && std::strcmp(word, "false") != 0) {
+      words.push_back({word, value});
+    }
+  }
+  words.push_back({"true", 1u});
+  words.push_back({"false", 0u});
+  return words;
+}
+
+bool IsIdCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '.' || c == '-';
+}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -191,6 +237,9 @@ class Parser {
     if (first == "calibration") {
       return ParseCalibration(rest, number);
     }
+    if (first == "expect") {
+      return ParseExpectation(rest, number);
+    }
     return ParseStimulus(first, rest, number);
   }
 
@@ -294,7 +343,8 @@ class Parser {
         return Error(number, "missing time before 'note'");
       }
       return Error(number, "unknown statement " + Quote(first) +
-                               ": a line starts with a time in ms, 'calibration' or 'end'");
+                               ": a line starts with a time in ms, 'calibration', 'end' or "
+                               "'expect'");
     }
     ParsedStimulus stimulus;
     stimulus.line = number;
@@ -337,6 +387,147 @@ class Parser {
     }
     stimulus.input = def->input;
     scenario_.stimuli.push_back(std::move(stimulus));
+    return true;
+  }
+
+  bool ParseExpectation(std::string_view rest, std::size_t number) {
+    ParsedExpectation parsed;
+    Expectation& expectation = parsed.expectation;
+    expectation.line = static_cast<uint32>(number);
+    parsed.text = "expect";
+    const auto next = [&rest, &parsed]() {
+      const std::string_view token = NextToken(rest);
+      if (!token.empty()) {
+        parsed.text += ' ';
+        parsed.text += token;
+      }
+      return token;
+    };
+
+    const std::string_view name = next();
+    if (name.empty()) {
+      return Error(number, "missing signal after 'expect' (one of " + KnownJudgedSignals() + ")");
+    }
+    const std::size_t signal = FindJudgedSignal(name);
+    if (signal == kJudgedSignalCount) {
+      return Error(number, "unknown signal " + Quote(name) + " in expectation (expected " +
+                               KnownJudgedSignals() + ")");
+    }
+    expectation.signal = static_cast<uint32>(signal);
+
+    const std::string_view op = next();
+    const auto* const found = std::find(kOpTexts.begin(), kOpTexts.end(), op);
+    if (op.empty() || found == kOpTexts.end()) {
+      return Error(
+          number, (op.empty() ? std::string("missing operator") : "unknown operator " + Quote(op)) +
+                      " after " + JudgedSignalName(signal) + " (expected " + kKnownOps + ")");
+    }
+    expectation.op = static_cast<CompareOp>(found - kOpTexts.begin());
+
+    const std::string_view value = next();
+    if (value.empty()) {
+      return Error(number, std::string("missing value for ") + JudgedSignalName(signal));
+    }
+    if (!ParseExpectedValue(signal, value, number, expectation.value)) {
+      return false;
+    }
+    if (!ParseWindow(next, number, expectation)) {
+      return false;
+    }
+
+    const std::string_view as = next();
+    if (!as.empty()) {
+      if (as != "as") {
+        return Error(number, "unexpected " + Quote(as) + " after the window (expected 'as ID')");
+      }
+      const std::string_view id = next();
+      if (id.empty()) {
+        return Error(number, "missing requirement after 'as'");
+      }
+      if (!std::all_of(id.begin(), id.end(), IsIdCharacter)) {
+        return Error(number,
+                     "bad requirement " + Quote(id) + ": letters, digits, '_', '.' and '-' only");
+      }
+      parsed.id = std::string(id);
+      if (!ExpectEndOfLine(rest, number, "the requirement")) {
+        return false;
+      }
+    }
+    scenario_.expectations.push_back(std::move(parsed));
+    return true;
+  }
+
+  bool ParseExpectedValue(std::size_t signal, std::string_view token, std::size_t number,
+                          uint32& value) {
+    const char* const name = JudgedSignalName(signal);
+    const uint32 max = JudgedSignalMax(signal);
+    const std::vector<Word> words = ValueWords(signal);
+    std::string expected;
+    for (const Word& word : words) {
+      if (token == word.word) {
+        value = word.value;
+        return true;
+      }
+      expected += std::string(word.word) + ", ";
+    }
+    const Number parsed = ParseNumber(token, max);
+    if (parsed.kind == NumberKind::kOk) {
+      value = parsed.value;
+      return true;
+    }
+    if (parsed.kind != NumberKind::kNotANumber) {
+      return Error(number, "value " + Quote(token) + " out of range for " + name + " (" +
+                               RangeText(max) + ")");
+    }
+    return Error(number, "bad value " + Quote(token) + " for " + name + " (expected " + expected +
+                             "or " + RangeText(max) + ")");
+  }
+
+  template <typename Next>
+  bool ParseWindow(Next& next, std::size_t number, Expectation& expectation) {
+    const std::string_view kind = next();
+    if (kind.empty()) {
+      return Error(number, std::string("missing window after the value (") + kKnownWindows + ")");
+    }
+    if (kind == "always") {
+      expectation.window = Window::kAlways;
+      return true;
+    }
+    if (kind == "at") {
+      expectation.window = Window::kAt;
+      const std::string_view time = next();
+      if (time.empty()) {
+        return Error(number, "missing time after 'at'");
+      }
+      if (!ParseTime(time, number, expectation.from_ms)) {
+        return false;
+      }
+      expectation.to_ms = expectation.from_ms;
+      return true;
+    }
+    if (kind != "during" && kind != "within") {
+      return Error(number, "unknown window " + Quote(kind) + " (expected " + kKnownWindows + ")");
+    }
+    expectation.window = kind == "during" ? Window::kDuring : Window::kWithin;
+    const std::string_view span = next();
+    const std::size_t dots = span.find("..");
+    if (span.empty() || dots == std::string_view::npos) {
+      return Error(number,
+                   (span.empty() ? std::string("missing window") : "bad window " + Quote(span)) +
+                       " after " + Quote(kind) + ": expected FROM..TO in ms");
+    }
+    if (!ParseTime(span.substr(0u, dots), number, expectation.from_ms) ||
+        !ParseTime(span.substr(dots + 2u), number, expectation.to_ms)) {
+      return false;
+    }
+    if (expectation.from_ms > expectation.to_ms) {
+      return Error(number, "window " + std::string(span) + " ends before it starts");
+    }
+    TickSpan ticks;
+    if (!ExpectationSpan(expectation, kMaxTimeMs / kTickMs, ticks)) {
+      return Error(number, "window " + std::string(span) +
+                               " holds no tick (the ticks run at multiples of 10 ms from 10)");
+    }
     return true;
   }
 

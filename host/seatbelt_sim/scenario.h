@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Rte_Seatbelt.h"
+#include "expectation.h"
 #include "run_setup.h"
 
 namespace seatbelt_sim {
@@ -21,6 +22,13 @@ struct ParsedStimulus {
   uint32 value = 0u;  // within the range of the input's setter type
   std::string text;   // the note's text; empty for other inputs
   std::size_t line = 0u;
+};
+
+// One 'expect' line. text and id own what the run's Expectation points to.
+struct ParsedExpectation {
+  Expectation expectation;  // text and id are set from the strings below when the run is set up
+  std::string text;         // the statement, words joined by single blanks
+  std::string id;           // empty without 'as'
 };
 
 // Calibration fields a scenario may override; unset fields keep the runtime layer's default.
@@ -39,7 +47,8 @@ struct Scenario {
   std::string name;                     // file name, or the built-in scenario's name
   std::vector<ParsedStimulus> stimuli;  // in file order, times never decreasing
   CalibrationOverrides calibration;
-  std::optional<uint32> end_ms;  // from the 'end' line, if any
+  std::optional<uint32> end_ms;                 // from the 'end' line, if any
+  std::vector<ParsedExpectation> expectations;  // in file order
 };
 
 // A rejected scenario: the 1-based line (0 when the problem concerns the whole input) and what

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "cli.h"
+#include "replacing_file.h"
 #include "run_loader.h"
 #include "run_table.h"
 #include "simulation.h"
@@ -21,12 +22,14 @@ using seatbelt_sim::kExitUsage;
 constexpr int kExitWriteFailed = 1;
 
 constexpr const char kHelp[] =
-    "Usage: scenario_table --output TABLE_FILE [--csv FILE] [--duration MS] [--] "
+    "Usage: scenario_table --output TABLE_FILE [--csv FILE] [--junit FILE] [--duration MS] [--] "
     "[SCENARIO_FILE]\n"
     "\n"
     "Reads SCENARIO_FILE (without it, the built-in drive) as seatbelt_sim does and writes the run\n"
     "to TABLE_FILE for the board's scenario player, with FILE as the CSV file the player is to\n"
-    "write. A bad scenario is reported as seatbelt_sim reports it.\n"
+    "write. A bad scenario is reported as seatbelt_sim reports it. With --junit the player\n"
+    "writes its JUnit report to TABLE_FILE.junit, for the caller to put in place as FILE; FILE\n"
+    "is checked now, and refused as seatbelt_sim refuses it, when it cannot be written.\n"
     "\n"
     "Exit status: 0 table written, 1 TABLE_FILE could not be written, 2 bad command line or\n"
     "scenario.\n";
@@ -39,6 +42,7 @@ int UsageError(const std::string& message) {
 struct Options {
   std::optional<std::string> output;
   std::optional<std::string> csv;
+  std::optional<std::string> junit;
   std::optional<uint32> duration_ms;
   std::optional<std::string> scenario;
 };
@@ -66,7 +70,8 @@ int ParseCommandLine(int argc, const char* const* argv, Options& options) {
       return kExitOk;
     }
     const host_cli::Option option = host_cli::SplitOption(arg);
-    if (option.name != "--output" && option.name != "--csv" && option.name != "--duration") {
+    if (option.name != "--output" && option.name != "--csv" && option.name != "--junit" &&
+        option.name != "--duration") {
       return UsageError("unknown option " + Quote(arg));
     }
     const std::optional<std::string_view> value = host_cli::TakeValue(option, argc, argv, i);
@@ -80,6 +85,8 @@ int ParseCommandLine(int argc, const char* const* argv, Options& options) {
       options.output = std::string(*value);
     } else if (option.name == "--csv") {
       options.csv = std::string(*value);
+    } else if (option.name == "--junit") {
+      options.junit = std::string(*value);
     } else {
       options.duration_ms = seatbelt_sim::ParseDurationMs(*value);
       if (!options.duration_ms) {
@@ -108,12 +115,24 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
+  // The report's own file is checked as seatbelt_sim checks it, before anything runs.
+  std::string junit_path;
+  if (options.junit) {
+    ReplacingFile check;
+    std::string error;
+    if (!check.Open(*options.junit, error)) {
+      (void)std::fprintf(stderr, "seatbelt_sim: %s\n", error.c_str());
+      return kExitWriteFailed;
+    }
+    junit_path = *options.output + ".junit";
+  }
+
   const char* const path = options.output->c_str();
   std::FILE* const table = std::fopen(path, "wb");
   const char* failed = table == nullptr ? "create" : nullptr;
   if (table != nullptr) {
-    const bool written =
-        WriteRunTable(run.setup, options.csv ? options.csv->c_str() : nullptr, table);
+    const bool written = WriteRunTable(run.setup, options.csv ? options.csv->c_str() : nullptr,
+                                       options.junit ? junit_path.c_str() : nullptr, table);
     failed = std::fclose(table) != 0 || !written ? "write" : nullptr;
   }
   if (failed != nullptr) {

@@ -14,10 +14,10 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes Written(const RunSetup& run, const char* csv_path) {
+Bytes Written(const RunSetup& run, const char* csv_path, const char* junit_path = nullptr) {
   std::FILE* file = std::tmpfile();
   EXPECT_NE(file, nullptr);
-  EXPECT_TRUE(WriteRunTable(run, csv_path, file));
+  EXPECT_TRUE(WriteRunTable(run, csv_path, junit_path, file));
   std::rewind(file);
   Bytes bytes;
   int c = 0;
@@ -43,6 +43,14 @@ const std::vector<Stimulus> kStimuli = {
     {kMaxTimeMs, Input::kOccupancy, 7u, nullptr},
 };
 
+// Every window, with and without a requirement; texts of two paddings.
+const std::vector<Expectation> kExpectations = {
+    {7u, kWarningRequest, CompareOp::kEqual, Window::kDuring, 2u, 15u, 30u, "e1", "R-1.a_b"},
+    {3u, kSpeedStuck, CompareOp::kGreaterEqual, Window::kAlways, 1u, 0u, 0u, "exp", nullptr},
+    {9u, kVehicleSpeed, CompareOp::kLess, Window::kAt, 65535u, kMaxTimeMs, kMaxTimeMs, "e", "x"},
+    {1u, kDoorClosedStatus, CompareOp::kNotEqual, Window::kWithin, 255u, 0u, 10u, "ab", nullptr},
+};
+
 RunSetup Example() {
   RunSetup run;
   run.name = "scenarios/a b.txt";
@@ -50,12 +58,14 @@ RunSetup Example() {
   run.ticks = kMaxTimeMs / kTickMs;
   run.stimuli = kStimuli.data();
   run.stimulus_count = kStimuli.size();
+  run.expectations = kExpectations.data();
+  run.expectation_count = kExpectations.size();
   return run;
 }
 
 TEST(SeatbeltSimRunTable, ReadsBackWhatWasWritten) {
   for (const char* csv_path : {static_cast<const char*>(nullptr), "out dir/run.csv"}) {
-    const Bytes bytes = Written(Example(), csv_path);
+    const Bytes bytes = Written(Example(), csv_path, csv_path == nullptr ? "j.xml" : nullptr);
     RunTable table;
     ASSERT_EQ(table.Read(bytes.data(), bytes.size()), nullptr);
     const RunSetup& run = table.setup();
@@ -68,8 +78,24 @@ TEST(SeatbeltSimRunTable, ReadsBackWhatWasWritten) {
     EXPECT_EQ(run.calibration.door_grace_ms, 65535u);
     if (csv_path == nullptr) {
       EXPECT_EQ(table.csv_path(), nullptr);
+      EXPECT_STREQ(table.junit_path(), "j.xml");
     } else {
       EXPECT_STREQ(table.csv_path(), csv_path);
+      EXPECT_EQ(table.junit_path(), nullptr);
+    }
+    ASSERT_EQ(run.expectation_count, kExpectations.size());
+    for (std::size_t i = 0u; i < kExpectations.size(); ++i) {
+      const Expectation& got = run.expectations[i];
+      const Expectation& want = kExpectations[i];
+      EXPECT_EQ(got.line, want.line);
+      EXPECT_EQ(got.signal, want.signal);
+      EXPECT_EQ(got.op, want.op);
+      EXPECT_EQ(got.window, want.window);
+      EXPECT_EQ(got.value, want.value);
+      EXPECT_EQ(got.from_ms, want.from_ms);
+      EXPECT_EQ(got.to_ms, want.to_ms);
+      EXPECT_STREQ(got.text, want.text);
+      EXPECT_STREQ(got.id == nullptr ? "(none)" : got.id, want.id == nullptr ? "(none)" : want.id);
     }
     ASSERT_EQ(run.stimulus_count, kStimuli.size());
     for (std::size_t i = 0u; i < kStimuli.size(); ++i) {
@@ -109,6 +135,10 @@ std::string Problem(const Bytes& bytes) {
 
 TEST(SeatbeltSimRunTable, RefusesDamagedTables) {
   const Bytes good = Written(Example(), nullptr);
+  // The expectations follow the stimuli and their count; the table ends with the JUnit flag.
+  RunSetup without = Example();
+  without.expectation_count = 0u;
+  const std::size_t expectation_at = Written(without, nullptr).size() - 4u;
   ASSERT_EQ(Problem(good), "accepted");
 
   // Cut anywhere: refused, never read beyond the end (ASan would see it).
@@ -124,7 +154,7 @@ TEST(SeatbeltSimRunTable, RefusesDamagedTables) {
   };
   const Damage damages[] = {
       {"magic", [](Bytes& b) { b[0] = 'X'; }, "not a run table"},
-      {"version", [](Bytes& b) { PutWord(b, 4u, 2u); },
+      {"version", [](Bytes& b) { PutWord(b, 4u, kRunTableVersion + 1u); },
        "written for another version of the scenario player"},
       {"ticks", [](Bytes& b) { PutWord(b, kTicksAt, kMaxTimeMs / kTickMs + 1u); },
        "more ticks than the clock can count"},
@@ -147,11 +177,29 @@ TEST(SeatbeltSimRunTable, RefusesDamagedTables) {
       {"decreasing time", [](Bytes& b) { PutWord(b, kFirstStimulusAt, 11u); },
        "stimulus times decrease"},
       {"extra bytes", [](Bytes& b) { b.insert(b.end(), 4u, 0u); }, "bytes after the end"},
+      {"JUnit flag", [](Bytes& b) { PutWord(b, b.size() - 4u, 2u); }, "bad JUnit flag"},
   };
   for (const Damage& damage : damages) {
     Bytes bytes = good;
     damage.apply(bytes);
     EXPECT_EQ(Problem(bytes), damage.problem) << damage.what;
+  }
+  // Words of the first expectation: line, signal, operator, window, value, from, to.
+  const struct {
+    std::size_t word;
+    unsigned value;
+    const char* problem;
+  } bad_expectations[] = {
+      {1u, kJudgedSignalCount, "bad expectation"},
+      {2u, kCompareOpCount, "bad expectation"},
+      {3u, kWindowCount, "bad expectation"},
+      {4u, 256u, "bad expectation"},             // warning_request is at most 255
+      {5u, 31u, "expectation outside the run"},  // 31..30 holds no tick
+  };
+  for (const auto& bad : bad_expectations) {
+    Bytes bytes = good;
+    PutWord(bytes, expectation_at + 4u * bad.word, bad.value);
+    EXPECT_EQ(Problem(bytes), bad.problem) << "expectation word " << bad.word;
   }
 }
 

@@ -2,8 +2,9 @@
 # Back-to-back comparison of the desktop and the board: the same programs, built from the same
 # sources for both, run on the same inputs, must give the same bytes.
 #   - seatbelt_sim against the board's scenario player (run-scenario.sh): every example
-#     scenario, the built-in drive, scenarios generated from a fixed seed and bad input;
-#     standard output, standard error, exit status and the CSV file;
+#     scenario, the built-in drive, scenarios with passing and failing expectations, scenarios
+#     generated from a fixed seed and bad input; standard output, standard error, exit status,
+#     the CSV file and the JUnit report (its times aside);
 #   - ecu_startup in every mode of its --help, and valuelist: output and exit status.
 # The first difference of each failed comparison is printed with its line. The deepest stack the
 # board measured in the scenario runs is written to BUILD_DIR/measured-stack.txt for the
@@ -57,7 +58,11 @@ PY
 same() {
   local what=$1 part ok=1
   compared=$((compared + 1))
-  for part in status out err csv; do
+  # The reports' times are each side's own wall time.
+  for part in host board; do
+    [ ! -e "$work/$part.xml" ] || sed -i -E 's/ time="[0-9.]+"/ time="T"/' "$work/$part.xml"
+  done
+  for part in status out err csv xml; do
     if [ -e "$work/host.$part" ] || [ -e "$work/board.$part" ]; then
       if ! cmp -s "$work/host.$part" "$work/board.$part" 2>/dev/null; then
         [ "$ok" -eq 0 ] || echo "DIFFERS: $what"
@@ -79,8 +84,8 @@ same() {
 }
 
 # scenario WHAT [ARGUMENT...]: seatbelt_sim and the scenario player on the same arguments, an
-# argument @CSV@ naming each side's own CSV file; the board's stack line is taken off its
-# standard error and kept.
+# argument @CSV@ (@XML@) naming each side's own CSV file (JUnit report); the board's stack line
+# is taken off its standard error and kept.
 scenario() {
   local what=$1 status=0 argument
   shift
@@ -89,6 +94,9 @@ scenario() {
     if [ "$argument" = "@CSV@" ]; then
       host_args+=("$work/host.csv")
       board_args+=("$work/board.csv")
+    elif [ "$argument" = "@XML@" ]; then
+      host_args+=("$work/host.xml")
+      board_args+=("$work/board.xml")
     else
       host_args+=("$argument")
       board_args+=("$argument")
@@ -112,10 +120,10 @@ scenario() {
 
 echo
 echo "seatbelt_sim: example scenarios, the built-in drive, generated scenarios, bad input"
-for file in host/seatbelt_sim/scenarios/*.txt; do
-  scenario "$file" --csv @CSV@ "$file"
+for file in host/seatbelt_sim/scenarios/*.txt host/seatbelt_sim/tests/scenarios/*.txt; do
+  scenario "$file" --csv @CSV@ --junit @XML@ "$file"
 done
-scenario "built-in drive" --csv @CSV@
+scenario "built-in drive" --csv @CSV@ --junit @XML@
 
 echo "generated scenarios: seed $seed, $count files; rerun one with"
 echo "  python3 $board_dir/generate_scenarios.py --seed $seed --count $count DIR"
@@ -131,6 +139,9 @@ printf '5 speed 30\n' >"$work/no_end.txt"
 scenario "scenario without an end" "$work/no_end.txt"
 scenario "missing scenario file" "$work/missing.txt"
 scenario "CSV file that cannot be created" --csv "$work/no/such/dir.csv"
+scenario "JUnit report that cannot be created" --junit "$work/no/such/dir.xml"
+printf 'expect speed_raw == 1 at 200\nend 100\n' >"$work/late.txt"
+scenario "expectation after the run's last tick" "$work/late.txt"
 
 echo
 echo "ecu_startup: every mode of its --help; valuelist"

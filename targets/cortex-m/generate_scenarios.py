@@ -6,7 +6,9 @@ quiet stretches long enough for the stuck monitors to report (latch after 5 s, s
 without a change). Several stimuli often fall on one tick: at the same time, or at times that
 round up to the same tick. Calibrations take their edges, 0 and 65535, among other values; notes
 carry any byte but the line end, a 0 byte included; some files use Windows line ends, blanks and
-comments. The same seed gives the same files, so a failure found in CI can be rerun:
+comments. Each file also states a few expectations of every form about random signals, which
+pass or fail as they happen to; desktop and board must agree on the verdicts. The same seed
+gives the same files, so a failure found in CI can be rerun:
 
     generate_scenarios.py --seed 7 --count 24 OUTPUT_DIR
 """
@@ -88,6 +90,35 @@ def calibration(rng, index):
     return lines
 
 
+# Signals an expectation may name, with the largest value it may compare them with.
+SIGNALS = {
+    "latch_raw": 255, "occupancy_raw": U32_MAX, "speed_raw": 65535, "door_raw": 1,
+    "ignition_raw": U32_MAX, "latch_filtered": 1, "latch_filtered_status": 255,
+    "occupancy_filtered": U32_MAX, "occupancy_filtered_status": 255, "vehicle_speed": 65535,
+    "vehicle_speed_status": 255, "ignition_state": U32_MAX, "ignition_state_status": 255,
+    "door_closed": 1, "door_closed_status": 255, "warning_request": 255, "latch_stuck": 1,
+    "speed_stuck": 1,
+}
+OPERATORS = ("==", "!=", "<", "<=", ">", ">=")
+
+
+def expectations(rng, end_ms):
+    """A few expect lines whose windows lie within a run that ends at end_ms."""
+    last_tick = (end_ms + 9) // 10 * 10
+    lines = []
+    for number in range(rng.randint(0, 6) if last_tick >= 10 else 0):
+        signal = rng.choice(list(SIGNALS))
+        value = rng.choice([0, 1, 2, 25, 132, rng.randint(0, SIGNALS[signal])])
+        value = min(value, SIGNALS[signal])
+        start = rng.randint(0, last_tick - 10)
+        stop = rng.randint(start + 10, last_tick)
+        when = rng.choice([f"at {start}", f"during {start}..{stop}", f"within {start}..{stop}",
+                           "always"])
+        as_id = rng.choice(["", f" as GEN-{number}", " as x.y_z-1"])
+        lines.append(f"expect {signal} {rng.choice(OPERATORS)} {value} {when}{as_id}")
+    return lines
+
+
 def scenario(rng, index):
     lines = [f"# generated scenario {index}"] + calibration(rng, index)
     if rng.random() < 0.7:
@@ -107,7 +138,10 @@ def scenario(rng, index):
             else:
                 lines.append(f"{time_ms}{rng.choice([' ', '  ', chr(9)])}{name} "
                              f"{value_text(rng, name)}")
-    lines.append(f"end {time_ms + rng.randint(0, 3000)}")
+    end_ms = time_ms + rng.randint(0, 3000)
+    lines.append(f"end {end_ms}")
+    # From a generator of their own, so that the stimuli do not depend on them.
+    lines += expectations(random.Random(rng.random()), end_ms)
     ending = "\r\n" if rng.random() < 0.2 else "\n"
     return ending.join(lines) + ending
 

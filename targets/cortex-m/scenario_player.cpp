@@ -6,8 +6,9 @@
 // Command line: scenario_player [--stack] TABLE_FILE
 //   --stack  after the run, "stack: N of M bytes used" on standard error, measured on the board
 //
-// Exit status: seatbelt_sim's (0 run completed, 1 an output could not be written in full), and
-// 2 when the table cannot be read or is damaged; nothing is run then. Messages carry
+// Exit status: seatbelt_sim's (0 run completed and every expectation passed, 1 an output could
+// not be written in full, 3 an expectation failed), and 2 when the table cannot be read or is
+// damaged; nothing is run then. Messages carry
 // seatbelt_sim's name, as the player stands in for it.
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "board.h"
 #include "command_line.h"
 #include "growing_list.h"
+#include "junit_report.h"
 #include "run_record.h"
 #include "run_table.h"
 #include "signal_log.h"
@@ -39,6 +41,27 @@ struct Arguments {
   bool report_stack = false;
   const char* table_path = nullptr;
 };
+
+void PutToFile(const char* text, std::size_t size, void* context) {
+  (void)std::fwrite(text, 1u, size, static_cast<std::FILE*>(context));
+}
+
+// The run's JUnit report to path; the caller puts it in place, and sets its times, which the
+// board cannot measure. False with errno set when it could not be written.
+bool WriteJUnit(const char* path, const seatbelt_sim::RunSetup& run,
+                const seatbelt_sim::ExpectationJudge& judge, int status) {
+  std::FILE* const file = std::fopen(path, "wb");
+  if (file == nullptr) {
+    return false;
+  }
+  seatbelt_sim::RunEnd end;
+  if (status == kExitOutputFailed) {
+    end.error = "an output could not be written in full";
+  }
+  seatbelt_sim::WriteJUnitReport(run.name, judge, end, &PutToFile, file);
+  const bool written = std::ferror(file) == 0;
+  return std::fclose(file) == 0 && written;
+}
 
 bool ParseArguments(const board::CommandLine& line, Arguments& arguments) {
   for (std::size_t i = 0u; i < line.argument_count(); ++i) {
@@ -103,9 +126,20 @@ int Run(const Arguments& arguments) {
 
   const seatbelt_sim::RunSetup& run = table.setup();
   seatbelt_sim::RunRecord record(stdout);
-  seatbelt_sim::RunSimulation(run, stdout, record, observers, observer_count);
-  return seatbelt_sim::FinishRun(stdout, record, observers, observer_count,
-                                 run.ticks * seatbelt_sim::kTickMs, kProgram, stderr);
+  seatbelt_sim::ExpectationJudge judge;
+  if (!judge.Start(run.expectations, run.expectation_count, run.ticks, run.name, stdout)) {
+    (void)std::fprintf(stderr, "%s: out of memory for the expectations\n", kProgram);
+    return kExitOutputFailed;
+  }
+  seatbelt_sim::RunSimulation(run, stdout, record, observers, observer_count, &judge);
+  int status = seatbelt_sim::FinishRun(stdout, record, observers, observer_count,
+                                       run.ticks * seatbelt_sim::kTickMs, kProgram, stderr, &judge);
+  if (table.junit_path() != nullptr && !WriteJUnit(table.junit_path(), run, judge, status)) {
+    (void)std::fprintf(stderr, "%s: cannot write '%s': %s\n", kProgram, table.junit_path(),
+                       std::strerror(errno));
+    status = kExitOutputFailed;
+  }
+  return status;
 }
 
 }  // namespace

@@ -109,8 +109,8 @@ TEST(SeatbeltSimScenarioErrors, UnknownNames) {
        "s.txt:2: unknown signal 'sped' (expected latch, occupancy, speed, door, ignition or "
        "note)"},
       {"begin 100\n",
-       "s.txt:1: unknown statement 'begin': a line starts with a time in ms, 'calibration' or "
-       "'end'"},
+       "s.txt:1: unknown statement 'begin': a line starts with a time in ms, 'calibration', "
+       "'end' or 'expect'"},
       {"calibration grace 100\n",
        "s.txt:1: unknown calibration field 'grace' (known: latch_debounce_ms, "
        "unlatch_debounce_ms, occ_debounce_ms, speed_threshold, door_grace_ms)"},
@@ -188,7 +188,7 @@ TEST(SeatbeltSimScenarioErrors, EmptyInputAndGarbage) {
   // Unprintable bytes are escaped and long tokens cut, so the message stays one short line.
   EXPECT_EQ(ParseError(std::string("\x7f\x01 speed 1\n", 10)),
             "s.txt:1: unknown statement '\\x7f\\x01': a line starts with a time in ms, "
-            "'calibration' or 'end'");
+            "'calibration', 'end' or 'expect'");
   EXPECT_EQ(ParseError(std::string("0 speed \0\n", 10)),
             "s.txt:1: bad value '\\x00' for speed (expected 0 to 65535)");
   EXPECT_EQ(ParseError("0 " + std::string(100, 'x') + " 1\n"),
