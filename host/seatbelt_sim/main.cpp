@@ -66,6 +66,12 @@ int main(int argc, char** argv) {
   // Outputs are opened only once the input is known to be good, so a rejected scenario
   // leaves no empty files behind.
   RunRecord record(stdout);
+  ExpectationJudge judge;
+  if (!judge.Start(run.setup.expectations, run.setup.expectation_count, run.setup.ticks,
+                   run.setup.name, stdout)) {
+    (void)std::fprintf(stderr, "seatbelt_sim: out of memory for the expectations\n");
+    return kExitOutputFailed;
+  }
   RunObserver* observers[3] = {};
   std::size_t observer_count = 0u;
   std::optional<CsvWriter> csv;
@@ -88,7 +94,7 @@ int main(int argc, char** argv) {
   }
   std::optional<SvgWriter> svg;
   if (options.svg_path) {
-    svg.emplace(record);
+    svg.emplace(record, &judge);
     if (!svg->Open(*options.svg_path, run.setup, InitialSample())) {
       svg->PrintError(stderr, kProgram);
       return kExitOutputFailed;
@@ -106,12 +112,6 @@ int main(int argc, char** argv) {
   }
 
   const auto started = std::chrono::steady_clock::now();
-  ExpectationJudge judge;
-  if (!judge.Start(run.setup.expectations, run.setup.expectation_count, run.setup.ticks,
-                   run.setup.name, stdout)) {
-    (void)std::fprintf(stderr, "seatbelt_sim: out of memory for the expectations\n");
-    return kExitOutputFailed;
-  }
   RunSimulation(run.setup, stdout, record, observers, observer_count, &judge);
   int status = FinishRun(stdout, record, observers, observer_count, run.setup.ticks * kTickMs,
                          kProgram, stderr, &judge);

@@ -141,4 +141,8 @@ void SvgDiagram::AddReport(uint32 time_ms, uint16 event_id, std::string_view eve
   reports_.push_back({time_ms, event_id, std::string(event_name), status});
 }
 
+void SvgDiagram::AddFailure(uint32 time_ms, std::string_view place, std::string_view text) {
+  failures_.push_back({time_ms, std::string(place), std::string(text)});
+}
+
 }  // namespace seatbelt_sim

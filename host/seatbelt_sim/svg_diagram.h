@@ -67,6 +67,9 @@ class SvgDiagram {
   void AddWarning(uint32 start_ms, std::optional<uint32> end_ms);
   // A diagnostic report on the tick at time_ms; event_name as the host's report lines give it.
   void AddReport(uint32 time_ms, uint16 event_id, std::string_view event_name, uint8 status);
+  // A failed expectation, decided on the tick at time_ms; place is its "name:LINE", text what
+  // the failure line says of it. In time order.
+  void AddFailure(uint32 time_ms, std::string_view place, std::string_view text);
 
   // The picture. The same input gives the same text: no date, no host name.
   std::string Render() const;
@@ -156,6 +159,11 @@ class SvgDiagram {
     std::string event_name;
     uint8 status = 0u;
   };
+  struct Failure {
+    uint32 time_ms = 0u;
+    std::string place;
+    std::string text;
+  };
 
   std::array<State, kLaneCount> StatesOf(const SvgTick& tick) const;
 
@@ -167,6 +175,7 @@ class SvgDiagram {
   std::vector<Note> notes_;
   std::vector<Warning> warnings_;
   std::vector<Report> reports_;
+  std::vector<Failure> failures_;
 };
 
 }  // namespace seatbelt_sim

@@ -22,6 +22,7 @@ constexpr int kRowH = 10;  // one condition of the conditions lane
 constexpr int kRows = 5;
 constexpr int kConditionsH = kRows * kRowH + 2 * kInset;
 constexpr int kReportsH = 46;
+constexpr int kFailuresH = 34;  // the strip of failed expectations, only when there are any
 constexpr int kGroupH = 20;
 constexpr int kLanesTop = 118;
 // Character widths of the monospace fonts, in tenths of a pixel: 0.6 em.
@@ -96,6 +97,10 @@ constexpr const char* kStyle =
     ".be{stroke:#d62728;stroke-opacity:.5;pointer-events:none}"
     ".grid{stroke:#e4e4e4}.guide{stroke:#999;stroke-dasharray:2 3}.ax{stroke:#333}"
     ".mf{fill:#d62728}.mp{fill:#2ca02c}.mo{fill:#777}";
+// Added only to a picture that shows failed expectations.
+constexpr const char* kFailureStyle =
+    ".fx{fill:none;stroke:#b00;stroke-width:2.5}.fg{fill:none;stroke:#b00;stroke-dasharray:4 3}"
+    ".ft{fill:#b00}";
 
 constexpr const char* kHatch =
     "<defs><pattern id=\"hatch\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
@@ -395,7 +400,8 @@ class SvgDiagram::Renderer {
     s_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Int(kWidth) + "\" height=\"" +
           Int(height_) + "\" viewBox=\"0 0 " + Int(kWidth) + " " + Int(height_) + "\">\n";
     s_ += "<title>seatbelt_sim: " + ToXml(d_.info_.scenario_name, kNameChars).xml + "</title>\n";
-    s_ += std::string("<style>") + kStyle + "</style>\n" + kHatch;
+    s_ += std::string("<style>") + kStyle + (d_.failures_.empty() ? "" : kFailureStyle) +
+          "</style>\n" + kHatch;
     s_ += "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
     Header();
     Grid();
@@ -417,6 +423,7 @@ class SvgDiagram::Renderer {
       s_ += "</g>\n";
     }
     Reports();
+    Failures();
     Notes();
     Headings();
     Warnings();
@@ -440,12 +447,21 @@ class SvgDiagram::Renderer {
       y += LaneHeight(lane);
     }
     reports_top_ = y;
-    lanes_bottom_ = y + kReportsH;
+    failures_top_ = y + kReportsH;
+    lanes_bottom_ = failures_top_ + (d_.failures_.empty() ? 0 : kFailuresH);
     axis_y_ = lanes_bottom_ + 4;
     notes_top_ = axis_y_ + 66;
     const std::size_t listed = std::min(d_.notes_.size(), kListedNotes);
     const std::size_t rows = (listed + 1u) / 2u + (d_.notes_.size() > kListedNotes ? 1u : 0u);
     height_ = notes_top_ + static_cast<int>(rows) * 15 + 8;
+    // The failed expectations' list, when there is one, below the notes.
+    failures_list_top_ = height_ + 8;
+    const std::size_t failures = std::min(d_.failures_.size(), kListedNotes);
+    if (failures > 0u) {
+      const std::size_t failure_rows =
+          1u + failures + (d_.failures_.size() > kListedNotes ? 1u : 0u);
+      height_ = failures_list_top_ + static_cast<int>(failure_rows) * 15;
+    }
   }
 
   void Text(int x, int y, const char* css_class, const std::string& xml,
@@ -483,7 +499,9 @@ class SvgDiagram::Renderer {
         Int(info.ticks) + " ticks of " + Int(info.tick_ms) + " ms, the last at " +
         Int(info.end_ms) + " ms" + dot + "warning intervals: " + Count(d_.warnings_.size()) + ", " +
         Count(warned_ms) + " ms in all" + dot + "diagnostic reports: " + Count(d_.reports_.size()) +
-        dot + "notes: " + Count(d_.notes_.size());
+        dot + "notes: " + Count(d_.notes_.size()) +
+        (d_.failures_.empty() ? std::string()
+                              : dot + "failed expectations: " + Count(d_.failures_.size()));
     Text(12, 46, nullptr, facts);
     const SeatbeltCalibration_t& cal = info.calibration;
     Text(12, 64, nullptr,
@@ -869,6 +887,62 @@ class SvgDiagram::Renderer {
     s_ += "</g>\n";
   }
 
+  // A red cross per failed expectation (failures within a few pixels share one) in a strip of
+  // their own below the diagnostics, its place beside it, a red guide up through the lanes, and
+  // the list of the first failures below the notes with what was seen.
+  void Failures() {
+    if (d_.failures_.empty()) {
+      return;
+    }
+    const int top = failures_top_;
+    s_ += "<g class=\"lane\" id=\"lane-expectations\">\n";
+    s_ += "<rect class=\"bg\" x=\"" + Int(kPlotX) + "\" y=\"" + Int(top) + "\" width=\"" +
+          Int(kPlotW) + "\" height=\"" + Int(kFailuresH - 4) + "\"/>\n";
+    Text(12, top + 18, "nm", "failed");
+    std::string guides;
+    LabelRows rows(1u);
+    const int y = top + 10;
+    for (const auto& [first, last] : Groups(d_.failures_, kMarkerPx)) {
+      const int x = d_.X(d_.failures_[first].time_ms);
+      guides += "M" + Int(x) + " " + Int(kLanesTop) + "V" + Int(top);
+      std::string title;
+      const std::size_t shown = Shown(first, last);
+      for (std::size_t i = first; i < first + shown; ++i) {
+        title += std::string(i == first ? "t=" : "\nt=") + Int(d_.failures_[i].time_ms) +
+                 " ms: expectation failed: " + ToXml(d_.failures_[i].text, kNoteChars * 2u).xml;
+      }
+      if (last - first > shown) {
+        title += More(last - first - shown, d_.failures_[last - 1u].time_ms);
+      }
+      s_ += "<g><title>" + title + "</title><path class=\"fx\" d=\"M" + Int(x - 5) + " " +
+            Int(y - 5) + "l10 10m0 -10l-10 10\"/></g>\n";
+      const XmlText label = last - first == 1u ? ToXml(d_.failures_[first].place, 40u)
+                                               : XmlText{Count(last - first) + " failures", 0u};
+      const std::size_t chars = label.chars > 0u ? label.chars : label.xml.size();
+      const int width = TextWidth(chars, kSmallCharW10);
+      const bool leftwards = x + width > kPlotEnd;
+      if (rows.Place(leftwards ? x - width : x - 3, leftwards ? x : x - 3 + width) >= 0) {
+        Text(leftwards ? x : x - 3, top + 26, "sm ft", label.xml, leftwards ? "end" : nullptr);
+      }
+    }
+    s_ += "</g>\n<path class=\"fg\" d=\"" + guides + "\"/>\n";
+    Text(12, failures_list_top_, "ft", "failed expectations:");
+    const std::size_t listed = std::min(d_.failures_.size(), kListedNotes);
+    for (std::size_t i = 0u; i < listed; ++i) {
+      const Failure& failure = d_.failures_[i];
+      std::string time = Int(failure.time_ms) + " ms";
+      time.insert(0u, 11u - std::min<std::size_t>(time.size(), 11u), ' ');
+      s_ += "<text x=\"12\" y=\"" + Int(failures_list_top_ + static_cast<int>(i + 1u) * 15) +
+            "\" xml:space=\"preserve\">" + time + "  " + ToXml(failure.text, kNoteChars * 2u).xml +
+            "</text>\n";
+    }
+    if (d_.failures_.size() > kListedNotes) {
+      Text(12, failures_list_top_ + static_cast<int>(listed + 1u) * 15, "gh",
+           "and " + Count(d_.failures_.size() - kListedNotes) +
+               " more (the [SIM] lines list them all)");
+    }
+  }
+
   // A numbered marker on the time axis per note (notes within a few pixels share one), a dashed
   // guide up through the lanes, and the list of the first notes below the axis.
   void Notes() {
@@ -991,6 +1065,8 @@ class SvgDiagram::Renderer {
   std::array<int, kLaneCount> lane_top_{};
   std::vector<int> group_top_;
   int reports_top_ = 0;
+  int failures_top_ = 0;
+  int failures_list_top_ = 0;
   int lanes_bottom_ = 0;
   int axis_y_ = 0;
   int notes_top_ = 0;

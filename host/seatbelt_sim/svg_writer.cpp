@@ -1,6 +1,9 @@
 // seatbelt_sim's samples, notes and run record handed to the timing diagram.
 #include "svg_writer.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace seatbelt_sim {
 namespace {
 
@@ -20,6 +23,10 @@ SvgTick ToSvg(const TickSample& sample) {
   tick.door = {v[kDoorClosed], v[kDoorClosedStatus]};
   tick.warning_request = v[kWarningRequest];
   return tick;
+}
+
+void AppendTo(const char* text, std::size_t size, void* context) {
+  static_cast<std::string*>(context)->append(text, size);
 }
 
 }  // namespace
@@ -59,6 +66,24 @@ bool SvgWriter::Finish(uint32 /*end_ms*/) {
   for (const DemReport& report : record_.dem_reports()) {
     diagram_->AddReport(report.time_ms, report.event_id, DemEventName(report.event_id),
                         report.status);
+  }
+  if (judge_ != nullptr) {
+    // Decided in time order, but listed in file order: sorted back by time for the picture.
+    std::vector<std::size_t> failed;
+    for (std::size_t i = 0u; i < judge_->count(); ++i) {
+      if (judge_->verdict(i).outcome == Outcome::kFailed) {
+        failed.push_back(i);
+      }
+    }
+    std::stable_sort(failed.begin(), failed.end(), [this](std::size_t a, std::size_t b) {
+      return judge_->verdict(a).time_ms < judge_->verdict(b).time_ms;
+    });
+    for (const std::size_t i : failed) {
+      std::string text;
+      judge_->Describe(i, &AppendTo, &text);
+      const std::size_t place_end = text.find(": ");
+      diagram_->AddFailure(judge_->verdict(i).time_ms, text.substr(0u, place_end), text);
+    }
   }
   return file_.Commit(diagram_->Render(), error_);
 }

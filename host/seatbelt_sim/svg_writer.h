@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "expectation.h"
 #include "replacing_file.h"
 #include "run_observer.h"
 #include "run_record.h"
@@ -20,8 +21,10 @@ namespace seatbelt_sim {
 
 class SvgWriter final : public RunObserver {
  public:
-  // record is the run's record, read when the run is over; it must outlive the writer.
-  explicit SvgWriter(const RunRecord& record) : record_(record) {}
+  // record is the run's record and judge (null: none) the judge of its expectations, both read
+  // when the run is over; they must outlive the writer.
+  SvgWriter(const RunRecord& record, const ExpectationJudge* judge)
+      : record_(record), judge_(judge) {}
 
   // Creates the file's temporary beside path, so that an unwritable path is refused before the
   // run; takes the run's name, calibration and length and the values before the first tick.
@@ -30,12 +33,14 @@ class SvgWriter final : public RunObserver {
   // Notes are marked at the tick that prints them.
   void OnStimulus(uint32 time_ms, const Stimulus& stimulus) override;
   void OnTick(const TickSample& sample) override;
-  // Adds the record's warning intervals and diagnostic reports and writes the picture.
+  // Adds the record's warning intervals and diagnostic reports and the failed expectations, and
+  // writes the picture.
   bool Finish(uint32 end_ms) override;
   void PrintError(std::FILE* out, const char* program) const override;
 
  private:
   const RunRecord& record_;
+  const ExpectationJudge* judge_;
   ReplacingFile file_;
   std::optional<SvgDiagram> diagram_;
   std::array<uint32, kSignalCount> last_{};
