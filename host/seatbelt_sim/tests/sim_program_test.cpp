@@ -303,7 +303,7 @@ TEST(ScenarioTableProgram, WritesTheRunSeatbeltSimMakesOfTheFile) {
   const std::string scenario = kScenarios + "/calibration_edges.txt";
   const std::string table_path = TempPath("run.table");
   const ProgramRun run = RunProgram(SCENARIO_TABLE_EXE, {"--output", table_path, "--csv", "a b.csv",
-                                                         "--duration=1234", "--", scenario});
+                                                         "--duration=1534", "--", scenario});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out + run.err, "");
 
@@ -315,11 +315,12 @@ TEST(ScenarioTableProgram, WritesTheRunSeatbeltSimMakesOfTheFile) {
                  bytes.size());
   ASSERT_EQ(problem, nullptr) << problem;
   LoadedRun expected;
-  ASSERT_TRUE(seatbelt_sim::LoadRun(scenario, 1234u, expected));
+  ASSERT_TRUE(seatbelt_sim::LoadRun(scenario, 1534u, expected));
   const RunSetup& got = table.setup();
   EXPECT_STREQ(got.name, scenario.c_str());
   EXPECT_STREQ(table.csv_path(), "a b.csv");
-  EXPECT_EQ(got.ticks, 124u);
+  EXPECT_EQ(got.ticks, 154u);
+  EXPECT_EQ(got.expectation_count, expected.setup.expectation_count);
   EXPECT_EQ(got.calibration.latch_debounce_ms, expected.setup.calibration.latch_debounce_ms);
   EXPECT_EQ(got.calibration.door_grace_ms, expected.setup.calibration.door_grace_ms);
   EXPECT_EQ(got.calibration.speed_threshold, expected.setup.calibration.speed_threshold);
