@@ -122,6 +122,7 @@ TEST(SeatbeltSimProgram, BuiltinDriveWarnsExactlyWhenTheStoryDoes) {
                                   "[SIM]   t=6100 ms: diagnostic event 0x1001 LATCH_STUCK PASSED",
                                   "[SIM]   t=28500 ms: diagnostic event 0x1001 LATCH_STUCK FAILED",
                                   "[SIM]   t=28600 ms: diagnostic event 0x1001 LATCH_STUCK PASSED",
+                                  "[SIM] expectations: 8 passed, 0 failed",
                               }));
 
   // Every line is either the components' trace, every 100 ms, or one of the host's own; the
@@ -165,6 +166,7 @@ TEST(SeatbeltSimProgram, ScenarioFileWithCsvAndVcdLogs) {
                                   "[SIM] diagnostic reports: 2",
                                   "[SIM]   t=5010 ms: diagnostic event 0x1001 LATCH_STUCK FAILED",
                                   "[SIM]   t=5110 ms: diagnostic event 0x1001 LATCH_STUCK PASSED",
+                                  "[SIM] expectations: 4 passed, 0 failed",
                               }));
 
   const std::vector<std::string> rows = Lines(csv);
@@ -202,7 +204,20 @@ TEST(SeatbeltSimProgram, ScenarioFileWithCsvAndVcdLogs) {
 }
 
 TEST(SeatbeltSimProgram, DurationOverridesTheScenarioEnd) {
-  const ProgramRun run = RunSim({"--duration", "4495", kScenarios + "/door_grace.txt"});
+  // The scenario's expectations reach past a shorter run, which could never decide them.
+  const std::string with_expectations = kScenarios + "/door_grace.txt";
+  const ProgramRun refused = RunSim({"--duration", "4495", with_expectations});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "seatbelt_sim: " + with_expectations +
+                             ":34: expectation reaches past the run's last tick at 4500 ms and "
+                             "could never be decided\n");
+
+  std::string text = ReadFile(with_expectations);
+  text = text.substr(0u, text.find("\nexpect"));
+  const std::string scenario = TempPath("door_grace_stimuli.txt");
+  WriteFile(scenario, text);
+  const ProgramRun run = RunSim({"--duration", "4495", scenario});
+  std::remove(scenario.c_str());
   ASSERT_EQ(run.status, 0) << run.err;
   const std::vector<std::string> summary = Summary(run.out);
   ASSERT_GE(summary.size(), 3u);
