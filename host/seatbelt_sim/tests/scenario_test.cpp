@@ -196,6 +196,78 @@ TEST(SeatbeltSimScenarioErrors, EmptyInputAndGarbage) {
                 "...' (expected latch, occupancy, speed, door, ignition or note)");
 }
 
+TEST(SeatbeltSimScenarioExpectations, ParsesEveryFormAnywhereInTheFile) {
+  const ParseResult parsed = ParseScenario(
+      "expect latch_stuck == true at 5010 as R-1.a_b  # after the end too\n"
+      "end 100\n"
+      "expect warning_request != active during 10..90\n"
+      "expect door_raw <= open within 0..0x\n",
+      "s.txt");
+  ASSERT_FALSE(parsed.scenario.has_value());
+  EXPECT_EQ(parsed.error.line, 4u);  // a bad time, after the end line
+
+  const ParseResult good = ParseScenario(
+      "expect latch_stuck == true at 5010 as R-1.a_b  # after the end too\n"
+      "end 100\n"
+      "50 speed 3\n"
+      "expect\twarning_request   >=  active during 10..90\n"
+      "expect occupancy_filtered < 4294967295 always\n"
+      "expect latch_filtered_status > 131 within 5..5000\n",
+      "s.txt");
+  ASSERT_TRUE(good.scenario.has_value()) << good.error.message;
+  const std::vector<ParsedExpectation>& got = good.scenario->expectations;
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[0].text, "expect latch_stuck == true at 5010 as R-1.a_b");
+  EXPECT_EQ(got[0].id, "R-1.a_b");
+  EXPECT_EQ(got[0].expectation.signal, kLatchStuck);
+  EXPECT_EQ(got[0].expectation.from_ms, 5010u);
+  EXPECT_EQ(got[1].text, "expect warning_request >= active during 10..90");
+  EXPECT_EQ(got[1].expectation.op, CompareOp::kGreaterEqual);
+  EXPECT_EQ(got[1].expectation.value, 2u);
+  EXPECT_EQ(got[1].expectation.line, 4u);
+  EXPECT_EQ(got[2].expectation.window, Window::kAlways);
+  EXPECT_EQ(got[2].expectation.value, 4294967295u);
+  EXPECT_EQ(got[3].expectation.window, Window::kWithin);
+  EXPECT_EQ(got[3].expectation.to_ms, 5000u);
+  EXPECT_TRUE(got[3].id.empty());
+}
+
+TEST(SeatbeltSimScenarioExpectations, RejectsWhatCouldNeverBeJudged) {
+  ExpectErrors({
+      {"expect speed == 1 always\n",
+       "s.txt:1: unknown signal 'speed' in expectation (expected latch_raw, occupancy_raw, "
+       "speed_raw, door_raw, ignition_raw, latch_filtered, latch_filtered_status, "
+       "occupancy_filtered, occupancy_filtered_status, vehicle_speed, vehicle_speed_status, "
+       "ignition_state, ignition_state_status, door_closed, door_closed_status, "
+       "warning_request, latch_stuck or speed_stuck)"},
+      {"expect speed_raw = 1 always\n",
+       "s.txt:1: unknown operator '=' after speed_raw (expected ==, !=, <, <=, > or >=)"},
+      {"expect latch_raw == open always\n",
+       "s.txt:1: bad value 'open' for latch_raw (expected unlatched, latched, true, false, or 0 "
+       "to 255)"},
+      {"expect warning_request == 256 always\n",
+       "s.txt:1: value '256' out of range for warning_request (0 to 255)"},
+      {"expect door_closed_status == 300 always\n",
+       "s.txt:1: value '300' out of range for door_closed_status (0 to 255)"},
+      {"expect speed_stuck == 2 always\n",
+       "s.txt:1: value '2' out of range for speed_stuck (0 to 1)"},
+      {"expect speed_raw == 1 sometimes\n",
+       "s.txt:1: unknown window 'sometimes' (expected at TIME, during FROM..TO, within FROM..TO "
+       "or always)"},
+      {"expect speed_raw == 1 during 200..100\n", "s.txt:1: window 200..100 ends before it starts"},
+      {"expect speed_raw == 1 within 1001..1009\n",
+       "s.txt:1: window 1001..1009 holds no tick (the ticks run at multiples of 10 ms from 10)"},
+      {"expect speed_raw == 1 during 100-200\n",
+       "s.txt:1: bad window '100-200' after 'during': expected FROM..TO in ms"},
+      {"expect speed_raw == 1 at\n", "s.txt:1: missing time after 'at'"},
+      {"expect speed_raw == 1 always as\n", "s.txt:1: missing requirement after 'as'"},
+      {"expect speed_raw == 1 always as R/1\n",
+       "s.txt:1: bad requirement 'R/1': letters, digits, '_', '.' and '-' only"},
+      {"expect speed_raw == 1 always because\n",
+       "s.txt:1: unexpected 'because' after the window (expected 'as ID')"},
+  });
+}
+
 TEST(SeatbeltSimScenarioFile, ReportsFilesThatCannotBeRead) {
   ParseResult missing = LoadScenarioFile("/nonexistent/scenario.txt");
   ASSERT_FALSE(missing.scenario.has_value());

@@ -310,6 +310,30 @@ TEST(SeatbeltSimProgram, ReportsOutputsThatCannotBeWritten) {
   EXPECT_EQ(full_stdout.err, "seatbelt_sim: cannot write standard output\n");
 }
 
+// A failed expectation ends the run with status 3 once every output is written; an output
+// that fails ends it with 1 all the same; a report that cannot be written is refused first.
+TEST(SeatbeltSimProgram, ExitStatusOfFailedExpectationsYieldsToFailedOutputs) {
+  const std::string verdicts = SEATBELT_SIM_TEST_SCENARIO_DIR "/verdicts.txt";
+  const std::string csv_path = TempPath("verdicts.csv");
+  const std::string junit_path = TempPath("verdicts.xml");
+  const ProgramRun failed = RunSim({"--csv", csv_path, "--junit", junit_path, verdicts});
+  EXPECT_EQ(failed.status, 3) << failed.err;
+  EXPECT_EQ(failed.err, "");
+  EXPECT_NE(failed.out.find("\n[SIM] expectations: 10 passed, 7 failed\n"), std::string::npos);
+  EXPECT_EQ(Lines(ReadFile(csv_path)).size(), 621u);
+  EXPECT_NE(ReadFile(junit_path).find("tests=\"17\" failures=\"7\""), std::string::npos);
+  std::remove(csv_path.c_str());
+  std::remove(junit_path.c_str());
+
+  EXPECT_EQ(RunSim({verdicts}, "/dev/full").status, 1);
+  EXPECT_EQ(RunSim({"--vcd", "/dev/full", verdicts}).status, 1);
+
+  const ProgramRun refused = RunSim({"--junit", TempPath("no/such/dir/r.xml"), verdicts});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_NE(refused.err.find("seatbelt_sim: cannot create '"), std::string::npos) << refused.err;
+}
+
 // --- scenario_table ---------------------------------------------------------------------------
 
 TEST(ScenarioTableProgram, WritesTheRunSeatbeltSimMakesOfTheFile) {
