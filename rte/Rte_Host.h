@@ -46,6 +46,9 @@ uint8 RteHost_GetWarningRequest(void);
 uint32 RteHost_GetWarningWriteCount(void);
 /* How many diagnostic reports were made. */
 uint32 RteHost_GetDemReportCount(void);
+/* How many updates changed a signal's value or status (wrapping): a host that watches the
+ * signals reads them again only when this count has moved. */
+uint32 RteHost_GetSignalChangeCount(void);
 
 /* Installs a listener (null removes it); context is passed back unchanged. */
 void RteHost_SetDemListener(RteHost_DemListener_t listener, void* context);

@@ -28,6 +28,7 @@ struct State {
   uint8 warningRequest = SBW_WARN_NONE;
   uint32 warningWrites = 0u;
   uint32 demReports = 0u;
+  uint32 signalChanges = 0u;
   RteHost_DemListener_t demListener = nullptr;
   void* demContext = nullptr;
   RteHost_WarningListener_t warningListener = nullptr;
@@ -38,6 +39,9 @@ State state;
 
 template <typename Record, typename Value>
 Std_ReturnType Store(Record& record, Value value, uint32 status) {
+  if (record.value != value || record.status != status) {
+    ++state.signalChanges;
+  }
   record.value = value;
   record.status = status;
   return E_OK;
@@ -128,6 +132,9 @@ uint32 RteHost_GetWarningWriteCount(void) {
 }
 uint32 RteHost_GetDemReportCount(void) {
   return state.demReports;
+}
+uint32 RteHost_GetSignalChangeCount(void) {
+  return state.signalChanges;
 }
 
 void RteHost_SetDemListener(RteHost_DemListener_t listener, void* context) {

@@ -216,7 +216,6 @@ void ExpectationJudge::Restate() {
 }
 
 void ExpectationJudge::OnTick(const TickSample& sample, uint8 stuck_events) {
-  const uint32 now = sample.time_ms;
   uint32 current[kJudgedSignalCount];
   std::memcpy(current, sample.values.data(), sizeof(uint32) * kSignalCount);
   current[kLatchStuck] = (stuck_events & kLatchStuckBit) != 0u ? 1u : 0u;
@@ -226,7 +225,11 @@ void ExpectationJudge::OnTick(const TickSample& sample, uint8 stuck_events) {
     changed |= (current[signal] != last_[signal] ? 1u : 0u) << signal;
   }
   std::memcpy(last_, current, sizeof current);
+  Judge(sample.time_ms, changed);
+}
 
+void ExpectationJudge::Judge(uint32 now, uint32 changed) {
+  const uint32* const current = last_;
   bool opened = false;
   while (next_ < count_ && spans_[by_start_[next_]].first_ms <= now) {
     Open(by_start_[next_]);

@@ -105,8 +105,15 @@ class ExpectationJudge {
   bool Wants(uint32 time_ms) const { return open_.size() > 0u || time_ms >= next_open_ms_; }
 
   // The values after the tick at sample.time_ms, with the diagnostic events' states (bits
-  // kLatchStuckBit, kSpeedStuckBit). Call for every tick that Wants, in order.
+  // kLatchStuckBit, kSpeedStuckBit). Call for every tick that Wants, in order, or OnQuietTick.
   void OnTick(const TickSample& sample, uint8 stuck_events);
+  // A tick at time_ms after which every value is what the last OnTick gave.
+  // Inline, as most ticks of a long run are quiet and open or close no window.
+  void OnQuietTick(uint32 time_ms) {
+    if (time_ms >= next_open_ms_ || time_ms >= next_close_ms_) {
+      Judge(time_ms, 0u);
+    }
+  }
 
   std::size_t count() const { return count_; }
   const Expectation& expectation(std::size_t index) const { return expectations_[index]; }
@@ -119,6 +126,9 @@ class ExpectationJudge {
   void Describe(std::size_t index, DescriptionSink put, void* context) const;
 
  private:
+  // Judges the tick at now on the values in last_, of which the signals in changed (a bit per
+  // signal) changed since the tick judged before.
+  void Judge(uint32 now, uint32 changed);
   void Decide(std::size_t index, Outcome outcome, uint32 time_ms, uint32 seen);
   void Open(uint32 index);
   void Restate();

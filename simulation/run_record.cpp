@@ -56,6 +56,7 @@ void RunRecord::OnWarningWrite(uint32 time_ms, uint8 request) {
   if (request == request_) {
     return;
   }
+  ++event_count_;
   (void)std::fprintf(out_, "[SIM] t=%u ms: warning request %u -> %u (%s)\n",
                      static_cast<unsigned>(time_ms), static_cast<unsigned>(request_),
                      static_cast<unsigned>(request), RequestName(request));
@@ -73,6 +74,7 @@ void RunRecord::OnWarningWrite(uint32 time_ms, uint8 request) {
 }
 
 void RunRecord::OnDemReport(uint32 time_ms, uint16 event_id, uint8 status) {
+  ++event_count_;
   const uint8 bit = event_id == DEM_EVENT_LATCH_STUCK   ? kLatchStuckBit
                     : event_id == DEM_EVENT_SPEED_STUCK ? kSpeedStuckBit
                                                         : 0u;

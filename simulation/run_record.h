@@ -40,6 +40,8 @@ class RunRecord {
   // The diagnostic events that stand failed now (a FAILED report not yet followed by a PASSED
   // one), as bits kLatchStuckBit and kSpeedStuckBit (expectation.h).
   uint8 stuck_events() const { return stuck_events_; }
+  // How many times the warning request changed or a diagnostic report came (wrapping).
+  uint32 event_count() const { return event_count_; }
 
   const GrowingList<WarningInterval>& warning_intervals() const { return intervals_; }
   const GrowingList<DemReport>& dem_reports() const { return reports_; }
@@ -58,6 +60,7 @@ class RunRecord {
   GrowingList<DemReport> reports_;
   bool complete_ = true;
   uint8 stuck_events_ = 0u;
+  uint32 event_count_ = 0u;
 };
 
 // "LATCH_STUCK", "SPEED_STUCK" or "UNKNOWN".

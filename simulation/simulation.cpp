@@ -159,11 +159,18 @@ void RunSimulation(const RunSetup& run, std::FILE* out, RunRecord& record,
   const std::size_t stimulus_count = run.stimulus_count;
   std::size_t next = 0u;
   TickSample sample;
+  // What the judge saw last: a tick on which no input, signal, warning request or diagnostic
+  // event changed since then needs no sample for it.
+  bool judge_seen = false;
+  bool inputs_changed = false;
+  uint32 signal_changes = 0u;
+  uint32 record_events = 0u;
   for (uint32 tick = 0u; tick < ticks; ++tick) {
     g_time_ms += kTickMs;
     while (next < stimulus_count && stimuli[next].time_ms <= g_time_ms) {
       const Stimulus& stimulus = stimuli[next];
       Apply(stimulus, raw, out);
+      inputs_changed = true;
       for (std::size_t i = 0u; i < observer_count; ++i) {
         observers[i]->OnStimulus(g_time_ms, stimulus);
       }
@@ -171,14 +178,27 @@ void RunSimulation(const RunSetup& run, std::FILE* out, RunRecord& record,
     }
     RunComponentTick();
     // A run without observers and open expectations, the usual case, skips the sampling.
-    const bool judged = judge != nullptr && judge->Wants(g_time_ms);
-    if (observer_count > 0u || judged) {
+    if (observer_count > 0u) {
       Sample(raw, sample);
       for (std::size_t i = 0u; i < observer_count; ++i) {
         observers[i]->OnTick(sample);
       }
-      if (judged) {
+    }
+    if (judge != nullptr && judge->Wants(g_time_ms)) {
+      const uint32 signals_now = RteHost_GetSignalChangeCount();
+      const uint32 events_now = record.event_count();
+      if (judge_seen && !inputs_changed && signals_now == signal_changes &&
+          events_now == record_events) {
+        judge->OnQuietTick(g_time_ms);
+      } else {
+        if (observer_count == 0u) {
+          Sample(raw, sample);
+        }
         judge->OnTick(sample, record.stuck_events());
+        judge_seen = true;
+        inputs_changed = false;
+        signal_changes = signals_now;
+        record_events = events_now;
       }
     }
   }
