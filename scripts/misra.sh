@@ -26,7 +26,7 @@ addon=${MISRA_ADDON:-misra}
 
 # The folders of the project's own headers; tests, benchmarks, fuzzers and the examples (which
 # bring a Std_Types.h of their own) stay off the path.
-mapfile -t include_dirs < <(git ls-files '*.h' | xargs -n1 dirname | sort -u |
+mapfile -t include_dirs < <(scripts/list_sources.sh '*.h' | xargs -n1 dirname | sort -u |
   grep -v -E '(^|/)(tests|bench|fuzz)(/|$)|^examples/')
 
 work=$(mktemp -d)
