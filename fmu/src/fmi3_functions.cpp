@@ -7,12 +7,14 @@
 
 #include "fmi3_types.h"
 #include "fmi_export.h"
+#include "fmu_state.h"
 #include "model.h"
 
 namespace seatbelt_fmu {
 namespace {
 
 constexpr const char* kToken = SEATBELT_FMU_TOKEN;
+constexpr StateFormat kStateFormat = {3u, kToken};
 
 void LogToImporter(void* context, Status status, const char* category, const char* message);
 
@@ -70,7 +72,6 @@ fmi3Status Unsupported(fmi3Instance instance, const char* function, const char* 
 constexpr const char* kNoClocks = "the FMU has no clocks";
 constexpr const char* kNoModelExchange = "the FMU supports Co-Simulation only";
 constexpr const char* kNoEventMode = "the FMU has no event mode";
-constexpr const char* kNoState = "the FMU cannot get or set its state";
 constexpr const char* kNoDerivatives = "the FMU provides no derivatives";
 
 // Value conversions between the FMI types and the model's uint32 values.
@@ -245,6 +246,9 @@ FMU_EXPORT fmi3Instance fmi3InstantiateScheduledExecution(
 }
 
 FMU_EXPORT void fmi3FreeInstance(fmi3Instance instance) {
+  if (instance != nullptr) {
+    seatbelt_fmu::FreeFmuStatesOf(static_cast<Fmi3Instance*>(instance)->model);
+  }
   delete static_cast<Fmi3Instance*>(instance);
 }
 
@@ -437,28 +441,57 @@ FMU_EXPORT fmi3Status fmi3GetVariableDependencies(fmi3Instance instance,
                                          nDependencies));
 }
 
-// --- FMU state and derivatives: not provided ----------------------------------------------------
+// --- FMU state ------------------------------------------------------------------------------
 
-FMU_EXPORT fmi3Status fmi3GetFMUState(fmi3Instance instance, fmi3FMUState*) {
-  return Unsupported(instance, "fmi3GetFMUState", seatbelt_fmu::kNoState);
+FMU_EXPORT fmi3Status fmi3GetFMUState(fmi3Instance instance, fmi3FMUState* FMUState) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::GetFmuState(*model, "fmi3GetFMUState", FMUState));
 }
-FMU_EXPORT fmi3Status fmi3SetFMUState(fmi3Instance instance, fmi3FMUState) {
-  return Unsupported(instance, "fmi3SetFMUState", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3SetFMUState(fmi3Instance instance, fmi3FMUState FMUState) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::SetFmuState(*model, "fmi3SetFMUState", FMUState));
 }
-FMU_EXPORT fmi3Status fmi3FreeFMUState(fmi3Instance instance, fmi3FMUState*) {
-  return Unsupported(instance, "fmi3FreeFMUState", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3FreeFMUState(fmi3Instance instance, fmi3FMUState* FMUState) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr
+             ? fmi3Error
+             : ToFmi3(seatbelt_fmu::FreeFmuState(*model, "fmi3FreeFMUState", FMUState));
 }
-FMU_EXPORT fmi3Status fmi3SerializedFMUStateSize(fmi3Instance instance, fmi3FMUState, size_t*) {
-  return Unsupported(instance, "fmi3SerializedFMUStateSize", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3SerializedFMUStateSize(fmi3Instance instance, fmi3FMUState FMUState,
+                                                 size_t* size) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::SerializedFmuStateSize(
+                                *model, "fmi3SerializedFMUStateSize", seatbelt_fmu::kStateFormat,
+                                FMUState, size));
 }
-FMU_EXPORT fmi3Status fmi3SerializeFMUState(fmi3Instance instance, fmi3FMUState, fmi3Byte[],
-                                            size_t) {
-  return Unsupported(instance, "fmi3SerializeFMUState", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3SerializeFMUState(fmi3Instance instance, fmi3FMUState FMUState,
+                                            fmi3Byte serializedState[], size_t size) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::SerializeFmuState(
+                                *model, "fmi3SerializeFMUState", seatbelt_fmu::kStateFormat,
+                                FMUState, serializedState, size));
 }
-FMU_EXPORT fmi3Status fmi3DeserializeFMUState(fmi3Instance instance, const fmi3Byte[], size_t,
-                                              fmi3FMUState*) {
-  return Unsupported(instance, "fmi3DeserializeFMUState", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3DeserializeFMUState(fmi3Instance instance,
+                                              const fmi3Byte serializedState[], size_t size,
+                                              fmi3FMUState* FMUState) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::DeserializeFmuState(
+                                *model, "fmi3DeserializeFMUState", seatbelt_fmu::kStateFormat,
+                                serializedState, size, FMUState));
 }
+
+// --- derivatives: not provided ------------------------------------------------------------------
+
 FMU_EXPORT fmi3Status fmi3GetDirectionalDerivative(fmi3Instance instance,
                                                    const fmi3ValueReference[], size_t,
                                                    const fmi3ValueReference[], size_t,
