@@ -141,12 +141,12 @@ fmi3Status GetValues(fmi3Instance instance, const char* function, TypeSet types,
 
 // For the types no variable has: every reference is refused with the reason.
 fmi3Status NoSuchValues(fmi3Instance instance, const char* function, const fmi3ValueReference vrs[],
-                        size_t count, const void* values, bool get) {
+                        size_t count, const void* values, size_t value_count, bool get) {
   Model* const model = ModelOf(instance);
   if (model == nullptr) {
     return fmi3Error;
   }
-  Status status = model->CheckArrays(function, vrs, count, values, count);
+  Status status = model->CheckArrays(function, vrs, count, values, value_count);
   for (size_t i = 0u; i < count && status == Status::kOk; ++i) {
     status = get ? model->CheckGet(function, vrs[i], 0u) : model->CheckSet(function, vrs[i], 0u);
   }
@@ -364,34 +364,33 @@ FMU_EXPORT fmi3Status fmi3SetFloat64(fmi3Instance instance,
 
 FMU_EXPORT fmi3Status fmi3GetString(fmi3Instance instance,
                                     const fmi3ValueReference valueReferences[],
-                                    size_t nValueReferences, fmi3String values[],
-                                    size_t /*nValues*/) {
+                                    size_t nValueReferences, fmi3String values[], size_t nValues) {
   return seatbelt_fmu::NoSuchValues(instance, "fmi3GetString", valueReferences, nValueReferences,
-                                    values, true);
+                                    values, nValues, true);
 }
 
 FMU_EXPORT fmi3Status fmi3SetString(fmi3Instance instance,
                                     const fmi3ValueReference valueReferences[],
                                     size_t nValueReferences, const fmi3String values[],
-                                    size_t /*nValues*/) {
+                                    size_t nValues) {
   return seatbelt_fmu::NoSuchValues(instance, "fmi3SetString", valueReferences, nValueReferences,
-                                    values, false);
+                                    values, nValues, false);
 }
 
 FMU_EXPORT fmi3Status fmi3GetBinary(fmi3Instance instance,
                                     const fmi3ValueReference valueReferences[],
                                     size_t nValueReferences, size_t /*valueSizes*/[],
-                                    fmi3Binary values[], size_t /*nValues*/) {
+                                    fmi3Binary values[], size_t nValues) {
   return seatbelt_fmu::NoSuchValues(instance, "fmi3GetBinary", valueReferences, nValueReferences,
-                                    values, true);
+                                    values, nValues, true);
 }
 
 FMU_EXPORT fmi3Status fmi3SetBinary(fmi3Instance instance,
                                     const fmi3ValueReference valueReferences[],
                                     size_t nValueReferences, const size_t /*valueSizes*/[],
-                                    const fmi3Binary values[], size_t /*nValues*/) {
+                                    const fmi3Binary values[], size_t nValues) {
   return seatbelt_fmu::NoSuchValues(instance, "fmi3SetBinary", valueReferences, nValueReferences,
-                                    values, false);
+                                    values, nValues, false);
 }
 
 FMU_EXPORT fmi3Status fmi3GetClock(fmi3Instance instance, const fmi3ValueReference[], size_t,
