@@ -126,11 +126,13 @@ Fmu::Fmu(int version, const std::string& dir) : version_(version) {
     if (fmi3_variable) {
       variables_[Attribute(text, "name")] = {
           static_cast<std::uint32_t>(std::stoul(Attribute(text, "valueReference"))), name,
-          Attribute(text, "start")};
+          Attribute(text, "start"), Attribute(text, "causality"), Attribute(text, "max")};
     } else if (version == 2 && name == "ScalarVariable" && i + 1u < elements.size()) {
+      const std::string& type_element = elements[i + 1u].second;
       variables_[Attribute(text, "name")] = {
           static_cast<std::uint32_t>(std::stoul(Attribute(text, "valueReference"))),
-          elements[i + 1u].first, Attribute(elements[i + 1u].second, "start")};
+          elements[i + 1u].first, Attribute(type_element, "start"), Attribute(text, "causality"),
+          Attribute(type_element, "max")};
     }
   }
   handle_ = LoadBinary(BinaryPath(version, dir, identifier));

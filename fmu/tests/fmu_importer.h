@@ -15,8 +15,10 @@ namespace fmu_test {
 
 struct VariableInfo {
   std::uint32_t vr = 0u;
-  std::string type;   // FMI 3.0: Float64, Boolean, UInt8, ...; FMI 2.0: Integer, Boolean
-  std::string start;  // as written, empty if none
+  std::string type;       // FMI 3.0: Float64, Boolean, UInt8, ...; FMI 2.0: Integer, Boolean
+  std::string start;      // as written, empty if none
+  std::string causality;  // input, output, parameter, independent
+  std::string max;        // as written, empty if none
 };
 
 // An unpacked FMU and its loaded binary.
