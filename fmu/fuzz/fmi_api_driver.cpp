@@ -72,11 +72,10 @@ class Input {
     }
     return word;
   }
-  std::vector<std::uint8_t> Take(std::size_t count) {
+  void Take(std::size_t count, std::vector<std::uint8_t>& bytes) {
     const std::size_t taken = std::min(count, size_ - std::min(at_, size_));
-    std::vector<std::uint8_t> bytes(data_ + at_, data_ + at_ + taken);
+    bytes.assign(data_ + at_, data_ + at_ + taken);
     at_ += taken;
-    return bytes;
   }
 
  private:
@@ -399,24 +398,26 @@ class ApiDriver::Impl {
     const bool ok = slot.phase == Phase::kStepMode && on_time && std::isfinite(step) &&
                     step >= 0.0 && ClockMicros(current + step, micros);
     const int before = slot.errors_logged;
-    int status = kOk;
-    if (v3_) {
-      fmi3Boolean event = true;
-      fmi3Boolean terminate = true;
-      fmi3Boolean early = true;
-      fmi3Float64 last = -1.0;
-      status = Status3("fmi3DoStep", slot.instance, current, step, false, &event, &terminate,
-                       &early, &last);
-      if (status == kOk && (event || terminate || early || last != current + step)) {
-        Fail("fmi3DoStep: wrong results beside its status");
-      }
-    } else {
-      status = Status2("fmi2DoStep", slot.instance, current, step, fmi2False);
-    }
+    const int status = v3_ ? DoStep3(slot, current, step)
+                           : Status2("fmi2DoStep", slot.instance, current, step, fmi2False);
     Check("DoStep", status, ok, &slot, before);
     if (status == kOk) {
       slot.now_s = current + step;
     }
+  }
+
+  // fmi3DoStep, whose results beside the status must say: no event, no end, no early return.
+  int DoStep3(Slot& slot, double current, double step) {
+    fmi3Boolean event = true;
+    fmi3Boolean terminate = true;
+    fmi3Boolean early = true;
+    fmi3Float64 last = -1.0;
+    const int status = Status3("fmi3DoStep", slot.instance, current, step, false, &event,
+                               &terminate, &early, &last);
+    if (status == kOk && (event || terminate || early || last != current + step)) {
+      Fail("fmi3DoStep: wrong results beside its status");
+    }
+    return status;
   }
 
   // --- values -----------------------------------------------------------------------------------
@@ -474,7 +475,7 @@ class ApiDriver::Impl {
       vrs[i] = pick < 25u ? static_cast<std::uint32_t>(pick) : in.Word();
       words[i] = in.Byte() < 200u ? in.Byte() : in.Word();
       long long value = 0;
-      if constexpr (std::is_integral_v<T>) {
+      if constexpr (std::is_same_v<T, fmi2Integer>) {  // FMI 2.0's Integer and Boolean
         value = static_cast<long long>(ValueOf<T>(words[i]));
       }
       ok = ok && Allowed(vrs[i], type_name, get, slot, value);
@@ -613,10 +614,10 @@ class ApiDriver::Impl {
       return states_[live].pointer;
     }
     if (kind == 5u) {
-      for (void* pointer : dead_) {
-        if (!IsLive(pointer)) {
-          return pointer;
-        }
+      const auto dead = std::find_if(dead_.begin(), dead_.end(),
+                                     [this](const void* pointer) { return !IsLive(pointer); });
+      if (dead != dead_.end()) {
+        return *dead;
       }
     }
     return kind == 6u ? static_cast<void*>(&not_a_state_) : nullptr;
@@ -706,14 +707,12 @@ class ApiDriver::Impl {
     void* state = PickState(in, live);
     const bool no_pointer = (in.Byte() & 1u) != 0u;
     const int before = slot.errors_logged;
-    int status = kOk;
-    if (state == nullptr && no_pointer) {  // no pointer to a state at all
-      const char* const function = Name("fmi3FreeFMUState", "fmi2FreeFMUstate");
-      status = v3_ ? Status3(function, slot.instance, static_cast<fmi3FMUState*>(nullptr))
-                   : Status2(function, slot.instance, static_cast<fmi2FMUstate*>(nullptr));
-    } else {
-      status = FreeStatePointer(slot.instance, state);
-    }
+    const char* const function = Name("fmi3FreeFMUState", "fmi2FreeFMUstate");
+    // Also with no pointer to a state at all.
+    const int status = state != nullptr || !no_pointer ? FreeStatePointer(slot.instance, state)
+                       : v3_
+                           ? Status3(function, slot.instance, static_cast<fmi3FMUState*>(nullptr))
+                           : Status2(function, slot.instance, static_cast<fmi2FMUstate*>(nullptr));
     const bool ok = live < states_.size() || state == nullptr;
     Check("FreeFMUState", status, ok, &slot, before);
     if (status == kOk && live < states_.size()) {
@@ -747,25 +746,24 @@ class ApiDriver::Impl {
     const unsigned chosen = in.Byte() % 4u;
     const unsigned pick = in.Byte();
     const unsigned kind = buffers_.empty() ? 3u : chosen;
+    // Bytes from the input are most likely no state at all; a serialized state is taken as it is,
+    // with one byte changed or cut short.
+    const bool either = kind == 3u;
+    const bool ok = kind == 0u;
     std::vector<std::uint8_t> bytes;
     Taken taken;
-    bool ok = false;
-    bool either = false;
-    if (kind == 3u) {  // bytes from the input: most likely no state at all
-      bytes = in.Take(pick * 2u);
-      either = true;
+    if (either) {
+      in.Take(std::size_t{pick} * 2u, bytes);
     } else {
       const Serialized& from = buffers_[pick % buffers_.size()];
       bytes = from.bytes;
       taken = from.taken;
-      if (kind == 0u) {
-        ok = true;
-      } else if (kind == 1u) {  // one byte changed
-        const std::size_t at = in.Word() % bytes.size();
-        bytes[at] = static_cast<std::uint8_t>(bytes[at] ^ (1u + in.Byte() % 255u));
-      } else {  // cut short
-        bytes.resize(in.Word() % bytes.size());
-      }
+    }
+    if (kind == 1u && !bytes.empty()) {
+      const std::size_t at = in.Word() % bytes.size();
+      bytes[at] = static_cast<std::uint8_t>(bytes[at] ^ (1u + in.Byte() % 255u));
+    } else if (kind == 2u && !bytes.empty()) {
+      bytes.resize(in.Word() % bytes.size());
     }
     if (states_.size() >= kMaxStates) {
       void* oldest = states_.front().pointer;
@@ -791,7 +789,7 @@ class ApiDriver::Impl {
         Fail("DeserializeFMUState gave no new state");
         return;
       }
-      states_.push_back({state, either ? Taken{} : taken, index});
+      states_.push_back({state, taken, index});
     } else if (state != nullptr) {
       Fail("DeserializeFMUState gave a state with an error");
     }
@@ -834,6 +832,7 @@ class ApiDriver::Impl {
     Logged(static_cast<Slot*>(environment), status, category, message);
   }
   FMU_PRINTF_FORMAT(5, 6)
+  // NOLINTNEXTLINE(cert-dcl50-cpp): the logger type of FMI 2.0 is printf-style
   static void OnLog2(fmi2ComponentEnvironment environment, fmi2String /*instance*/,
                      fmi2Status status, fmi2String category, fmi2String message, ...) {
     if (message != nullptr) {  // formatted as an importer would, to catch a bad format

@@ -19,7 +19,7 @@ constexpr std::size_t kHeaderSize = sizeof kTag + 2u + 1u + 1u + 4u;
 constexpr std::size_t kChecksumSize = 8u;
 
 struct StoredState {
-  const Model* owner;  // the instance that made it, which frees it at the latest
+  const Model* owner = nullptr;  // the instance that made it, which frees it at the latest
   Model::Snapshot snapshot;
 };
 
