@@ -40,3 +40,10 @@ for run in 1 2 3; do
   fi
 done
 printf 'best: %s s (goal: under 0.5 s, over 170000 times real time)\n' "$best"
+
+# The components' tick in instructions, on the installed libraries and on the FMU's
+# position-independent copies (callgrind; skipped without valgrind).
+if command -v valgrind >/dev/null; then
+  printf '\n==== the four components per tick, callgrind ====\n'
+  fmu/bench/callgrind_ticks.sh "$build"
+fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (fuzz preset: clang with AddressSanitizer+UndefinedBehaviorSanitizer)
-# and runs each for a bounded time on its seed corpus. Fails on any crash, sanitizer report, failed
-# check, hang or leak, and then keeps the crash input and the log and says how to replay them.
+# Builds the libFuzzer targets (fuzz preset: clang with AddressSanitizer+UndefinedBehaviorSanitizer):
+# the scenario parser, the seatbelt components and the FMI API of both FMUs; and runs each for a
+# bounded time on its seed corpus. Fails on any crash, sanitizer report, failed check, hang or
+# leak, and then keeps the crash input and the log and says how to replay them.
 #   FUZZ_SECONDS    run time per target (default 60)
 #   FUZZ_BUILD_DIR  build folder (default build/fuzz, the preset's)
 #   FUZZ_WORK_DIR   folder for the grown corpora, logs and crash inputs (default: a temporary
@@ -23,7 +24,8 @@ else
 fi
 
 cmake --preset fuzz -B "$build" >/dev/null
-cmake --build "$build" -j2 --target seatbelt_component_fuzz seatbelt_scenario_fuzz
+cmake --build "$build" -j2 --target seatbelt_component_fuzz seatbelt_scenario_fuzz \
+  fmi3_api_fuzz fmi2_api_fuzz
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
@@ -42,6 +44,8 @@ fuzz() {
   local dir="$work/$name"
   mkdir -p "$dir/corpus" "$dir/crashes"
   echo "fuzzing $name ($target) for ${seconds}s"
+  # The FMI targets send the console of each input, and so a sanitizer report, to this file.
+  export FMU_FUZZ_CONSOLE="$dir/console"
   # -timeout: one input running longer than 10 s counts as a hang.
   if "$build/bin/$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$dir/crashes/" "${options[@]}" "$dir/corpus" "$@" >"$dir/log" 2>&1 &&
@@ -51,6 +55,10 @@ fuzz() {
   else
     echo "  $name: FAILED; last lines of $dir/log:"
     grep -v -E '^#[0-9]+' "$dir/log" | tail -n 40 | sed 's/^/    /'
+    if [ -s "$dir/console" ]; then
+      echo "  what the last input wrote to the console ($dir/console):"
+      tail -n 40 "$dir/console" | sed 's/^/    /'
+    fi
     for crash in "$dir"/crashes/*; do
       [ -e "$crash" ] || continue
       echo "  input: $crash (replay: $build/bin/$target $crash)"
@@ -63,6 +71,8 @@ fuzz() {
 fuzz component seatbelt_component_fuzz -- seatbelt/fuzz/corpus
 fuzz scenario seatbelt_scenario_fuzz -dict=host/seatbelt_sim/fuzz/scenario.dict -- \
   host/seatbelt_sim/fuzz/corpus host/seatbelt_sim/scenarios
+fuzz fmi3_api fmi3_api_fuzz -- fmu/fuzz/corpus/fmi3
+fuzz fmi2_api fmi2_api_fuzz -- fmu/fuzz/corpus/fmi2
 
 if [ "$failed" -ne 0 ]; then
   echo "fuzzing found a fault; logs and inputs kept in $work" >&2

@@ -1,12 +1,14 @@
 // One simulated day in steps of 0.01 s through each FMU's API, as an importer drives it: all
 // inputs set and all outputs read at every step, logging off. Beside it the same day of the
 // chain alone (the tick sequence on the desktop runtime layer, trace lines not formatted), so
-// the FMU's own cost can be read off. Run by scripts/bench.sh; never a test.
+// the FMU's own cost can be read off; and what getting, setting, serializing and deserializing
+// the FMU state cost. Run by scripts/bench.sh; never a test.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Occupancy_Sensor_IF.h"
 #include "Rte_Host.h"
@@ -179,6 +181,85 @@ void Fmi2Day(benchmark::State& state) {
   }
 }
 BENCHMARK(Fmi2Day)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The FMU state of an instance that has run ten simulated minutes, two instances alive: getting
+// it into the same state object and setting it back (GetSetState), and serializing it into bytes
+// and deserializing those into a new state, freed again (SerializeDeserializeState). Templated on
+// the version's status and byte types; the function names are the version's.
+struct StateNames {
+  const char* get;
+  const char* set;
+  const char* free;
+  const char* size;
+  const char* serialize;
+  const char* deserialize;
+};
+constexpr StateNames kFmi3State = {"fmi3GetFMUState",       "fmi3SetFMUState",
+                                   "fmi3FreeFMUState",      "fmi3SerializedFMUStateSize",
+                                   "fmi3SerializeFMUState", "fmi3DeserializeFMUState"};
+constexpr StateNames kFmi2State = {"fmi2GetFMUstate",       "fmi2SetFMUstate",
+                                   "fmi2FreeFMUstate",      "fmi2SerializedFMUstateSize",
+                                   "fmi2SerializeFMUstate", "fmi2DeSerializeFMUstate"};
+
+template <typename Status, typename Byte>
+void StateCost(benchmark::State& state, int version, bool serialize) {
+  const fmu_test::Fmu fmu(version, version == 3 ? FMU3_PATH : FMU2_PATH, WorkDir());
+  const StateNames& names = version == 3 ? kFmi3State : kFmi2State;
+  auto instance = fmu_test::Slave::Create(fmu);
+  auto other = fmu_test::Slave::Create(fmu);
+  const bool ready = instance->Instantiate("bench", false) && other->Instantiate("other", false) &&
+                     instance->EnterInitialization() == 0 && instance->ExitInitialization() == 0 &&
+                     instance->DoStep(0.0, 600.0) == 0;
+  if (!ready) {
+    state.SkipWithError("cannot prepare the instance");
+    return;
+  }
+  void* const handle = instance->handle();
+  const auto get = Function<Status (*)(void*, void**)>(fmu, names.get);
+  const auto set = Function<Status (*)(void*, void*)>(fmu, names.set);
+  const auto free_state = Function<Status (*)(void*, void**)>(fmu, names.free);
+  const auto size_of = Function<Status (*)(void*, void*, size_t*)>(fmu, names.size);
+  const auto serialize_state =
+      Function<Status (*)(void*, void*, Byte*, size_t)>(fmu, names.serialize);
+  const auto deserialize =
+      Function<Status (*)(void*, const Byte*, size_t, void**)>(fmu, names.deserialize);
+  void* fmu_state = nullptr;
+  size_t size = 0u;
+  (void)get(handle, &fmu_state);
+  (void)size_of(handle, fmu_state, &size);
+  std::vector<Byte> bytes(size);
+  for (auto _ : state) {
+    if (serialize) {
+      (void)serialize_state(handle, fmu_state, bytes.data(), bytes.size());
+      void* copy = nullptr;
+      (void)deserialize(handle, bytes.data(), bytes.size(), &copy);
+      (void)free_state(handle, &copy);
+    } else {
+      (void)get(handle, &fmu_state);
+      (void)set(handle, fmu_state);
+    }
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  state.counters["bytes"] = static_cast<double>(size);
+  (void)free_state(handle, &fmu_state);
+}
+
+void Fmi3GetSetState(benchmark::State& state) {
+  StateCost<fmi3Status, fmi3Byte>(state, 3, false);
+}
+void Fmi3SerializeDeserializeState(benchmark::State& state) {
+  StateCost<fmi3Status, fmi3Byte>(state, 3, true);
+}
+void Fmi2GetSetState(benchmark::State& state) {
+  StateCost<fmi2Status, fmi2Byte>(state, 2, false);
+}
+void Fmi2SerializeDeserializeState(benchmark::State& state) {
+  StateCost<fmi2Status, fmi2Byte>(state, 2, true);
+}
+BENCHMARK(Fmi3GetSetState)->Unit(benchmark::kNanosecond);
+BENCHMARK(Fmi3SerializeDeserializeState)->Unit(benchmark::kNanosecond);
+BENCHMARK(Fmi2GetSetState)->Unit(benchmark::kNanosecond);
+BENCHMARK(Fmi2SerializeDeserializeState)->Unit(benchmark::kNanosecond);
 
 // The chain alone: the same inputs through the component setters and the same tick sequence on
 // the desktop runtime layer, the five signals read back each step; this program is linked with

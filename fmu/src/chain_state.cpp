@@ -27,6 +27,7 @@ ChainListener* g_listener = nullptr;
 std::vector<unsigned char> g_power_on;
 bool g_region_checked = false;
 bool g_region_ok = false;
+std::uint64_t g_fingerprint = 0u;
 
 std::size_t RegionSize() {
   return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(seatbelt_chain_state_end) -
@@ -59,6 +60,16 @@ void LoadRegion(const std::vector<unsigned char>& image) {
   CopyWords(seatbelt_chain_state_start, image.data(), image.size());
 }
 
+constexpr std::uint64_t kFnvOffsetBasis = 14695981039346656037u;
+
+std::uint64_t Fnv1a64(const void* data, std::size_t size, std::uint64_t hash) {
+  const auto* const bytes = static_cast<const unsigned char*>(data);
+  for (std::size_t i = 0u; i < size; ++i) {
+    hash = (hash ^ bytes[i]) * 1099511628211u;
+  }
+  return hash;
+}
+
 void OnDemReport(uint16 event_id, uint8 status, void* /*context*/) {
   if (g_listener != nullptr) {
     g_listener->OnDiagnostic(event_id, status, g_time_ms);
@@ -80,6 +91,9 @@ bool ChainRegionUsable(std::string& why) {
         begin < end && begin <= clock && clock < end && (end - begin) % sizeof(std::uint64_t) == 0u;
     if (g_region_ok) {
       SaveRegion(g_power_on);
+      const std::uint64_t layout[] = {end - begin, clock - begin};
+      g_fingerprint = Fnv1a64(g_power_on.data(), g_power_on.size(),
+                              Fnv1a64(layout, sizeof layout, kFnvOffsetBasis));
     }
   }
   if (!g_region_ok) {
@@ -87,6 +101,15 @@ bool ChainRegionUsable(std::string& why) {
         "the components' state region is missing from the library (linked without chain_state.ld?)";
   }
   return g_region_ok;
+}
+
+std::size_t ChainImageSize() {
+  return RegionSize();
+}
+
+std::uint64_t ChainLayoutFingerprint() {
+  const std::lock_guard<std::mutex> lock(g_chain_mutex);
+  return g_fingerprint;
 }
 
 ChainState::ChainState() : image_(PowerOnImage()) {}
@@ -106,6 +129,28 @@ void ChainState::Reset() {
   image_ = g_power_on;
 }
 
+void ChainState::CopyTo(std::vector<unsigned char>& image) const {
+  const std::lock_guard<std::mutex> lock(g_chain_mutex);
+  if (g_resident == this) {
+    SaveRegion(image);
+  } else {
+    image = image_;
+  }
+}
+
+bool ChainState::Assign(const std::vector<unsigned char>& image) {
+  if (image.size() != RegionSize()) {
+    return false;
+  }
+  const std::lock_guard<std::mutex> lock(g_chain_mutex);
+  if (g_resident == this) {
+    LoadRegion(image);
+  } else {
+    image_ = image;
+  }
+  return true;
+}
+
 ChainSession::ChainSession(ChainState& state, ChainListener& listener) {
   g_chain_mutex.lock();
   if (g_resident != &state) {
@@ -116,7 +161,10 @@ ChainSession::ChainSession(ChainState& state, ChainListener& listener) {
     g_resident = &state;
   }
   g_listener = &listener;
+  // An image may come from another process, where the listeners' addresses differ: both are
+  // set anew before the chain runs, so no pointer an image carries is ever called.
   RteHost_SetDemListener(&OnDemReport, nullptr);
+  RteHost_SetWarningListener(nullptr, nullptr);
 }
 
 ChainSession::~ChainSession() {

@@ -18,6 +18,7 @@
 #define FMU_CHAIN_STATE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,14 @@ class ChainState {
   // Back to the power-on state, as if just constructed.
   void Reset();
 
+  // Copies this instance's chain state into image (ChainImageSize() bytes), from the region if
+  // the instance is resident, else from its own copy. Reuses image's memory.
+  void CopyTo(std::vector<unsigned char>& image) const;
+  // Makes image, as CopyTo gave it, this instance's chain state. No other instance's state is
+  // touched: a resident instance gets the region loaded, any other only its own copy. False,
+  // and nothing changed, when image is not ChainImageSize() bytes.
+  bool Assign(const std::vector<unsigned char>& image);
+
  private:
   friend class ChainSession;
   std::vector<unsigned char> image_;  // meaningful only while this instance is not resident
@@ -82,6 +91,13 @@ class ChainSession {
 // g_time_ms) and records the power-on image. False, with why set, when the FMU cannot keep
 // instances apart.
 bool ChainRegionUsable(std::string& why);
+
+// Size in bytes of an instance's chain state. Valid after ChainRegionUsable returned true.
+std::size_t ChainImageSize();
+
+// Identifies the layout of the state region of this binary: its size, where the clock lies in
+// it and the power-on image. A chain image is meaningful only to a binary with the same value.
+std::uint64_t ChainLayoutFingerprint();
 
 }  // namespace seatbelt_fmu
 

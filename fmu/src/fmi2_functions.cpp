@@ -2,17 +2,20 @@
 // and those of Co-Simulation, all exported; capabilities the FMU does not have log why and
 // return fmi2Error. FMI 2.0 has only Integer for whole numbers, so the unsigned variables are
 // Integer with the ranges the model description declares, and values outside them are refused.
+#include <cstdint>
 #include <exception>
 #include <string>
 
 #include "fmi2_types.h"
 #include "fmi_export.h"
+#include "fmu_state.h"
 #include "model.h"
 
 namespace seatbelt_fmu {
 namespace {
 
 constexpr const char* kGuid = SEATBELT_FMU_TOKEN;
+constexpr StateFormat kStateFormat = {2u, kGuid};
 
 void LogToImporter(void* context, Status status, const char* category, const char* message);
 
@@ -64,7 +67,6 @@ fmi2Status Unsupported(fmi2Component component, const char* function, const char
   return fmi2Error;
 }
 
-constexpr const char* kNoState = "the FMU cannot get or set its state";
 constexpr const char* kNoDerivatives = "the FMU provides no derivatives";
 constexpr TypeSet kIntegers =
     TypeBit(Type::kUInt8) | TypeBit(Type::kUInt16) | TypeBit(Type::kUInt32);
@@ -190,6 +192,9 @@ FMU_EXPORT fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuTy
 }
 
 FMU_EXPORT void fmi2FreeInstance(fmi2Component c) {
+  if (c != nullptr) {
+    seatbelt_fmu::FreeFmuStatesOf(static_cast<Fmi2Instance*>(c)->model);
+  }
   delete static_cast<Fmi2Instance*>(c);
 }
 
@@ -301,27 +306,58 @@ FMU_EXPORT fmi2Status fmi2SetString(fmi2Component c, const fmi2ValueReference vr
   return ToFmi2(status);
 }
 
-// --- FMU state and derivatives: not provided ----------------------------------------------------
+// --- FMU state ------------------------------------------------------------------------------
 
-FMU_EXPORT fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate*) {
-  return Unsupported(c, "fmi2GetFMUstate", seatbelt_fmu::kNoState);
+FMU_EXPORT fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate* FMUstate) {
+  Model* const model = ModelOf(c);
+  return model == nullptr ? fmi2Error
+                          : ToFmi2(seatbelt_fmu::GetFmuState(*model, "fmi2GetFMUstate", FMUstate));
 }
-FMU_EXPORT fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate) {
-  return Unsupported(c, "fmi2SetFMUstate", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate) {
+  Model* const model = ModelOf(c);
+  return model == nullptr ? fmi2Error
+                          : ToFmi2(seatbelt_fmu::SetFmuState(*model, "fmi2SetFMUstate", FMUstate));
 }
-FMU_EXPORT fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate*) {
-  return Unsupported(c, "fmi2FreeFMUstate", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate* FMUstate) {
+  Model* const model = ModelOf(c);
+  return model == nullptr
+             ? fmi2Error
+             : ToFmi2(seatbelt_fmu::FreeFmuState(*model, "fmi2FreeFMUstate", FMUstate));
 }
-FMU_EXPORT fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate, size_t*) {
-  return Unsupported(c, "fmi2SerializedFMUstateSize", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate,
+                                                 size_t* size) {
+  Model* const model = ModelOf(c);
+  return model == nullptr ? fmi2Error
+                          : ToFmi2(seatbelt_fmu::SerializedFmuStateSize(
+                                *model, "fmi2SerializedFMUstateSize", seatbelt_fmu::kStateFormat,
+                                FMUstate, size));
 }
-FMU_EXPORT fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate, fmi2Byte[], size_t) {
-  return Unsupported(c, "fmi2SerializeFMUstate", seatbelt_fmu::kNoState);
+
+// fmi2Byte is char: the bytes are passed on as the unsigned bytes they are.
+FMU_EXPORT fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate,
+                                            fmi2Byte serializedState[], size_t size) {
+  Model* const model = ModelOf(c);
+  return model == nullptr ? fmi2Error
+                          : ToFmi2(seatbelt_fmu::SerializeFmuState(
+                                *model, "fmi2SerializeFMUstate", seatbelt_fmu::kStateFormat,
+                                FMUstate, reinterpret_cast<std::uint8_t*>(serializedState), size));
 }
-FMU_EXPORT fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte[], size_t,
-                                              fmi2FMUstate*) {
-  return Unsupported(c, "fmi2DeSerializeFMUstate", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedState[],
+                                              size_t size, fmi2FMUstate* FMUstate) {
+  Model* const model = ModelOf(c);
+  return model == nullptr
+             ? fmi2Error
+             : ToFmi2(seatbelt_fmu::DeserializeFmuState(
+                   *model, "fmi2DeSerializeFMUstate", seatbelt_fmu::kStateFormat,
+                   reinterpret_cast<const std::uint8_t*>(serializedState), size, FMUstate));
 }
+
+// --- derivatives: not provided ------------------------------------------------------------------
+
 FMU_EXPORT fmi2Status fmi2GetDirectionalDerivative(fmi2Component c, const fmi2ValueReference[],
                                                    size_t, const fmi2ValueReference[], size_t,
                                                    const fmi2Real[], fmi2Real[]) {

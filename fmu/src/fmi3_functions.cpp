@@ -7,12 +7,14 @@
 
 #include "fmi3_types.h"
 #include "fmi_export.h"
+#include "fmu_state.h"
 #include "model.h"
 
 namespace seatbelt_fmu {
 namespace {
 
 constexpr const char* kToken = SEATBELT_FMU_TOKEN;
+constexpr StateFormat kStateFormat = {3u, kToken};
 
 void LogToImporter(void* context, Status status, const char* category, const char* message);
 
@@ -70,7 +72,6 @@ fmi3Status Unsupported(fmi3Instance instance, const char* function, const char* 
 constexpr const char* kNoClocks = "the FMU has no clocks";
 constexpr const char* kNoModelExchange = "the FMU supports Co-Simulation only";
 constexpr const char* kNoEventMode = "the FMU has no event mode";
-constexpr const char* kNoState = "the FMU cannot get or set its state";
 constexpr const char* kNoDerivatives = "the FMU provides no derivatives";
 
 // Value conversions between the FMI types and the model's uint32 values.
@@ -140,12 +141,12 @@ fmi3Status GetValues(fmi3Instance instance, const char* function, TypeSet types,
 
 // For the types no variable has: every reference is refused with the reason.
 fmi3Status NoSuchValues(fmi3Instance instance, const char* function, const fmi3ValueReference vrs[],
-                        size_t count, const void* values, bool get) {
+                        size_t count, const void* values, size_t value_count, bool get) {
   Model* const model = ModelOf(instance);
   if (model == nullptr) {
     return fmi3Error;
   }
-  Status status = model->CheckArrays(function, vrs, count, values, count);
+  Status status = model->CheckArrays(function, vrs, count, values, value_count);
   for (size_t i = 0u; i < count && status == Status::kOk; ++i) {
     status = get ? model->CheckGet(function, vrs[i], 0u) : model->CheckSet(function, vrs[i], 0u);
   }
@@ -245,6 +246,9 @@ FMU_EXPORT fmi3Instance fmi3InstantiateScheduledExecution(
 }
 
 FMU_EXPORT void fmi3FreeInstance(fmi3Instance instance) {
+  if (instance != nullptr) {
+    seatbelt_fmu::FreeFmuStatesOf(static_cast<Fmi3Instance*>(instance)->model);
+  }
   delete static_cast<Fmi3Instance*>(instance);
 }
 
@@ -360,34 +364,33 @@ FMU_EXPORT fmi3Status fmi3SetFloat64(fmi3Instance instance,
 
 FMU_EXPORT fmi3Status fmi3GetString(fmi3Instance instance,
                                     const fmi3ValueReference valueReferences[],
-                                    size_t nValueReferences, fmi3String values[],
-                                    size_t /*nValues*/) {
+                                    size_t nValueReferences, fmi3String values[], size_t nValues) {
   return seatbelt_fmu::NoSuchValues(instance, "fmi3GetString", valueReferences, nValueReferences,
-                                    values, true);
+                                    values, nValues, true);
 }
 
 FMU_EXPORT fmi3Status fmi3SetString(fmi3Instance instance,
                                     const fmi3ValueReference valueReferences[],
                                     size_t nValueReferences, const fmi3String values[],
-                                    size_t /*nValues*/) {
+                                    size_t nValues) {
   return seatbelt_fmu::NoSuchValues(instance, "fmi3SetString", valueReferences, nValueReferences,
-                                    values, false);
+                                    values, nValues, false);
 }
 
 FMU_EXPORT fmi3Status fmi3GetBinary(fmi3Instance instance,
                                     const fmi3ValueReference valueReferences[],
                                     size_t nValueReferences, size_t /*valueSizes*/[],
-                                    fmi3Binary values[], size_t /*nValues*/) {
+                                    fmi3Binary values[], size_t nValues) {
   return seatbelt_fmu::NoSuchValues(instance, "fmi3GetBinary", valueReferences, nValueReferences,
-                                    values, true);
+                                    values, nValues, true);
 }
 
 FMU_EXPORT fmi3Status fmi3SetBinary(fmi3Instance instance,
                                     const fmi3ValueReference valueReferences[],
                                     size_t nValueReferences, const size_t /*valueSizes*/[],
-                                    const fmi3Binary values[], size_t /*nValues*/) {
+                                    const fmi3Binary values[], size_t nValues) {
   return seatbelt_fmu::NoSuchValues(instance, "fmi3SetBinary", valueReferences, nValueReferences,
-                                    values, false);
+                                    values, nValues, false);
 }
 
 FMU_EXPORT fmi3Status fmi3GetClock(fmi3Instance instance, const fmi3ValueReference[], size_t,
@@ -437,28 +440,57 @@ FMU_EXPORT fmi3Status fmi3GetVariableDependencies(fmi3Instance instance,
                                          nDependencies));
 }
 
-// --- FMU state and derivatives: not provided ----------------------------------------------------
+// --- FMU state ------------------------------------------------------------------------------
 
-FMU_EXPORT fmi3Status fmi3GetFMUState(fmi3Instance instance, fmi3FMUState*) {
-  return Unsupported(instance, "fmi3GetFMUState", seatbelt_fmu::kNoState);
+FMU_EXPORT fmi3Status fmi3GetFMUState(fmi3Instance instance, fmi3FMUState* FMUState) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::GetFmuState(*model, "fmi3GetFMUState", FMUState));
 }
-FMU_EXPORT fmi3Status fmi3SetFMUState(fmi3Instance instance, fmi3FMUState) {
-  return Unsupported(instance, "fmi3SetFMUState", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3SetFMUState(fmi3Instance instance, fmi3FMUState FMUState) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::SetFmuState(*model, "fmi3SetFMUState", FMUState));
 }
-FMU_EXPORT fmi3Status fmi3FreeFMUState(fmi3Instance instance, fmi3FMUState*) {
-  return Unsupported(instance, "fmi3FreeFMUState", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3FreeFMUState(fmi3Instance instance, fmi3FMUState* FMUState) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr
+             ? fmi3Error
+             : ToFmi3(seatbelt_fmu::FreeFmuState(*model, "fmi3FreeFMUState", FMUState));
 }
-FMU_EXPORT fmi3Status fmi3SerializedFMUStateSize(fmi3Instance instance, fmi3FMUState, size_t*) {
-  return Unsupported(instance, "fmi3SerializedFMUStateSize", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3SerializedFMUStateSize(fmi3Instance instance, fmi3FMUState FMUState,
+                                                 size_t* size) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::SerializedFmuStateSize(
+                                *model, "fmi3SerializedFMUStateSize", seatbelt_fmu::kStateFormat,
+                                FMUState, size));
 }
-FMU_EXPORT fmi3Status fmi3SerializeFMUState(fmi3Instance instance, fmi3FMUState, fmi3Byte[],
-                                            size_t) {
-  return Unsupported(instance, "fmi3SerializeFMUState", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3SerializeFMUState(fmi3Instance instance, fmi3FMUState FMUState,
+                                            fmi3Byte serializedState[], size_t size) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::SerializeFmuState(
+                                *model, "fmi3SerializeFMUState", seatbelt_fmu::kStateFormat,
+                                FMUState, serializedState, size));
 }
-FMU_EXPORT fmi3Status fmi3DeserializeFMUState(fmi3Instance instance, const fmi3Byte[], size_t,
-                                              fmi3FMUState*) {
-  return Unsupported(instance, "fmi3DeserializeFMUState", seatbelt_fmu::kNoState);
+
+FMU_EXPORT fmi3Status fmi3DeserializeFMUState(fmi3Instance instance,
+                                              const fmi3Byte serializedState[], size_t size,
+                                              fmi3FMUState* FMUState) {
+  Model* const model = ModelOf(instance);
+  return model == nullptr ? fmi3Error
+                          : ToFmi3(seatbelt_fmu::DeserializeFmuState(
+                                *model, "fmi3DeserializeFMUState", seatbelt_fmu::kStateFormat,
+                                serializedState, size, FMUState));
 }
+
+// --- derivatives: not provided ------------------------------------------------------------------
+
 FMU_EXPORT fmi3Status fmi3GetDirectionalDerivative(fmi3Instance instance,
                                                    const fmi3ValueReference[], size_t,
                                                    const fmi3ValueReference[], size_t,

@@ -363,6 +363,66 @@ Status Model::DoStep(const char* function, double current_s, double step_s) {
   return Status::kOk;
 }
 
+// --- the instance's state -------------------------------------------------------------------
+
+void Model::Save(Snapshot& snapshot) const {
+  snapshot.phase = phase_;
+  snapshot.values = values_;
+  snapshot.start_us = start_us_;
+  snapshot.now_us = now_us_;
+  snapshot.now_s = now_s_;
+  snapshot.ticks_run = ticks_run_;
+  chain_.CopyTo(snapshot.chain);
+}
+
+bool Model::Restore(const Snapshot& snapshot) {
+  if (!chain_.Assign(snapshot.chain)) {
+    return false;
+  }
+  phase_ = snapshot.phase;
+  values_ = snapshot.values;
+  start_us_ = snapshot.start_us;
+  now_us_ = snapshot.now_us;
+  now_s_ = snapshot.now_s;
+  ticks_run_ = snapshot.ticks_run;
+  queued_.clear();
+  return true;
+}
+
+bool Model::Consistent(const Snapshot& snapshot, std::string& why) {
+  if (snapshot.phase != Phase::kInstantiated && snapshot.phase != Phase::kInitialization &&
+      snapshot.phase != Phase::kStepMode && snapshot.phase != Phase::kTerminated) {
+    why = "unknown phase";
+    return false;
+  }
+  for (std::size_t vr = 0u; vr < kVariables.size(); ++vr) {
+    const Type type = kVariables[vr].type;
+    const uint32 value = snapshot.values[vr];
+    if ((type == Type::kFloat64 && value != 0u) || (type == Type::kBoolean && value > 1u) ||
+        (type == Type::kUInt8 && value > 255u) || (type == Type::kUInt16 && value > 65535u)) {
+      why = std::string("value ") + std::to_string(value) + " of " + kVariables[vr].name +
+            " is out of its type's range";
+      return false;
+    }
+  }
+  int64_t now_us = 0;
+  const bool times_fine = ToMicroseconds(snapshot.now_s, now_us) && snapshot.start_us >= 0 &&
+                          snapshot.start_us <= kLastTick * kTickUs &&
+                          snapshot.ticks_run <= kLastTick;
+  // Before initialization the time is the start time as given; from then on the clock has run
+  // every tick up to the current communication point.
+  const bool clock_fine =
+      snapshot.phase == Phase::kInstantiated
+          ? snapshot.now_us == 0 && snapshot.ticks_run == 0u && now_us == snapshot.start_us
+          : snapshot.now_us == now_us && snapshot.now_us >= snapshot.start_us &&
+                snapshot.now_us / kTickUs == int64_t{snapshot.ticks_run};
+  if (!times_fine || !clock_fine) {
+    why = "the times do not fit together";
+    return false;
+  }
+  return true;
+}
+
 // --- values ---------------------------------------------------------------------------------
 
 Status Model::CheckArrays(const char* function, const void* vrs, std::size_t count,

@@ -100,6 +100,26 @@ class Model final : private ChainListener {
   Status Terminate(const char* function);
   void Reset();
 
+  // Everything that decides what the instance does from here on, apart from its name and
+  // logging settings: the phase, the values (inputs and parameters as set, the outputs and stuck
+  // flags as last sampled), the FMU's time and the chain's state (components, runtime layer with
+  // its calibration, clock).
+  struct Snapshot {
+    Phase phase = Phase::kInstantiated;
+    std::array<uint32, kVariableCount> values{};
+    int64_t start_us = 0;
+    int64_t now_us = 0;
+    double now_s = 0.0;
+    uint32 ticks_run = 0u;
+    std::vector<unsigned char> chain;
+  };
+  // Save reuses the snapshot's memory. Restore makes the instance go on exactly as the one saved
+  // did; false, with nothing changed, when the chain image is not of this binary's size.
+  void Save(Snapshot& snapshot) const;
+  bool Restore(const Snapshot& snapshot);
+  // Whether a snapshot read from outside holds what Save can give; why not, when it does not.
+  static bool Consistent(const Snapshot& snapshot, std::string& why);
+
   // Whether value reference vr may be set with a function that takes types now; logs why
   // not. Set stores without checks: the FMI layer checks its own value range first.
   Status CheckSet(const char* function, uint32 vr, TypeSet types);

@@ -126,11 +126,13 @@ Fmu::Fmu(int version, const std::string& dir) : version_(version) {
     if (fmi3_variable) {
       variables_[Attribute(text, "name")] = {
           static_cast<std::uint32_t>(std::stoul(Attribute(text, "valueReference"))), name,
-          Attribute(text, "start")};
+          Attribute(text, "start"), Attribute(text, "causality"), Attribute(text, "max")};
     } else if (version == 2 && name == "ScalarVariable" && i + 1u < elements.size()) {
+      const std::string& type_element = elements[i + 1u].second;
       variables_[Attribute(text, "name")] = {
           static_cast<std::uint32_t>(std::stoul(Attribute(text, "valueReference"))),
-          elements[i + 1u].first, Attribute(elements[i + 1u].second, "start")};
+          elements[i + 1u].first, Attribute(type_element, "start"), Attribute(text, "causality"),
+          Attribute(type_element, "max")};
     }
   }
   handle_ = LoadBinary(BinaryPath(version, dir, identifier));
@@ -178,6 +180,53 @@ template <typename F>
 F Function(const Fmu& fmu, const char* name) {
   return reinterpret_cast<F>(fmu.Symbol(name));
 }
+
+// The state functions of both versions take the same arguments (fmi2Byte and fmi3Byte are both
+// one byte); only their names differ.
+const char* StateFunction(const Fmu& fmu, const char* fmi3_name, const char* fmi2_name) {
+  return fmu.version() == 3 ? fmi3_name : fmi2_name;
+}
+
+}  // namespace
+
+int Slave::GetState(void*& state) {
+  const char* const name = StateFunction(fmu_, "fmi3GetFMUState", "fmi2GetFMUstate");
+  return Function<int (*)(void*, void**)>(fmu_, name)(handle(), &state);
+}
+
+int Slave::SetState(void* state) {
+  const char* const name = StateFunction(fmu_, "fmi3SetFMUState", "fmi2SetFMUstate");
+  return Function<int (*)(void*, void*)>(fmu_, name)(handle(), state);
+}
+
+int Slave::FreeState(void*& state) {
+  const char* const name = StateFunction(fmu_, "fmi3FreeFMUState", "fmi2FreeFMUstate");
+  return Function<int (*)(void*, void**)>(fmu_, name)(handle(), &state);
+}
+
+int Slave::SerializeState(void* state, std::vector<std::uint8_t>& bytes) {
+  std::size_t size = 0u;
+  const char* const size_name =
+      StateFunction(fmu_, "fmi3SerializedFMUStateSize", "fmi2SerializedFMUstateSize");
+  const int status =
+      Function<int (*)(void*, void*, std::size_t*)>(fmu_, size_name)(handle(), state, &size);
+  if (status != 0) {
+    return status;
+  }
+  bytes.assign(size, 0u);
+  const char* const name = StateFunction(fmu_, "fmi3SerializeFMUState", "fmi2SerializeFMUstate");
+  return Function<int (*)(void*, void*, std::uint8_t*, std::size_t)>(fmu_, name)(
+      handle(), state, bytes.data(), bytes.size());
+}
+
+int Slave::DeserializeState(const std::uint8_t* bytes, std::size_t size, void*& state) {
+  const char* const name =
+      StateFunction(fmu_, "fmi3DeserializeFMUState", "fmi2DeSerializeFMUstate");
+  return Function<int (*)(void*, const std::uint8_t*, std::size_t, void**)>(fmu_, name)(
+      handle(), bytes, size, &state);
+}
+
+namespace {
 
 // --- FMI 3.0 ------------------------------------------------------------------------------------
 

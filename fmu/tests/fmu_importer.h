@@ -15,8 +15,10 @@ namespace fmu_test {
 
 struct VariableInfo {
   std::uint32_t vr = 0u;
-  std::string type;   // FMI 3.0: Float64, Boolean, UInt8, ...; FMI 2.0: Integer, Boolean
-  std::string start;  // as written, empty if none
+  std::string type;       // FMI 3.0: Float64, Boolean, UInt8, ...; FMI 2.0: Integer, Boolean
+  std::string start;      // as written, empty if none
+  std::string causality;  // input, output, parameter, independent
+  std::string max;        // as written, empty if none
 };
 
 // An unpacked FMU and its loaded binary.
@@ -85,6 +87,14 @@ class Slave {
 
   // The instance as the FMU gave it, for calling functions directly.
   virtual void* handle() const = 0;
+
+  // The FMU state functions of the instance's version; a state is the FMU's opaque pointer.
+  int GetState(void*& state);
+  int SetState(void* state);
+  int FreeState(void*& state);
+  // The serialized size asked for, then the state serialized into bytes of that size.
+  int SerializeState(void* state, std::vector<std::uint8_t>& bytes);
+  int DeserializeState(const std::uint8_t* bytes, std::size_t size, void*& state);
 
   // Get that fails the calling test through an exception when the call fails.
   std::uint32_t Value(const std::string& name);

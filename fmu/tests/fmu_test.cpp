@@ -6,12 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console_capture.h"
@@ -320,8 +324,9 @@ TEST_P(FmuTest, EveryStandardFunctionAnswersSensibly) {
           "fmi3EvaluateDiscreteStates", "fmi3EnterContinuousTimeMode", "fmi3EnterStepMode"}) {
       refused.push_back(Call(*fmu_, name, i));
     }
-    for (const char* name : {"fmi3GetFMUState", "fmi3FreeFMUState",
-                             "fmi3GetNumberOfEventIndicators", "fmi3GetNumberOfContinuousStates"}) {
+    EXPECT_EQ(Call(*fmu_, "fmi3FreeFMUState", i, nullptr), 0);  // nothing to free
+    for (const char* name :
+         {"fmi3GetFMUState", "fmi3GetNumberOfEventIndicators", "fmi3GetNumberOfContinuousStates"}) {
       refused.push_back(Call(*fmu_, name, i, nullptr));
     }
     for (const char* name : {"fmi3GetString", "fmi3SetString", "fmi3GetFloat32", "fmi3SetInt64",
@@ -393,9 +398,8 @@ TEST_P(FmuTest, EveryStandardFunctionAnswersSensibly) {
     EXPECT_EQ(Call(*fmu_, "fmi2SetDebugLogging", none, 1, std::size_t{0}, nullptr), error);
     refused.push_back(Call(*fmu_, "fmi2SetDebugLogging", i, 1, std::size_t{2}, nullptr));
     refused.push_back(Call(*fmu_, "fmi2CancelStep", i));
-    for (const char* name : {"fmi2GetFMUstate", "fmi2FreeFMUstate"}) {
-      refused.push_back(Call(*fmu_, name, i, nullptr));
-    }
+    EXPECT_EQ(Call(*fmu_, "fmi2FreeFMUstate", i, nullptr), 0);  // nothing to free
+    refused.push_back(Call(*fmu_, "fmi2GetFMUstate", i, nullptr));
     refused.push_back(Call(*fmu_, "fmi2SetFMUstate", i, nullptr));
     refused.push_back(Call(*fmu_, "fmi2SerializedFMUstateSize", i, nullptr, &size));
     refused.push_back(Call(*fmu_, "fmi2SerializeFMUstate", i, nullptr, nullptr, size));
@@ -415,6 +419,224 @@ TEST_P(FmuTest, EveryStandardFunctionAnswersSensibly) {
   }
   EXPECT_GE(logged, refused.size() + 1u);  // a reason for each, after the trace line
   EXPECT_EQ(slave->DoStep(5.1, 0.01), 0);  // still usable
+}
+
+// --- the FMU state ----------------------------------------------------------------------------
+
+// Eight instances on eight threads, every scenario with logging on and off, each going back
+// again and again (RunWithRollbacks) while the others step: after every rollback each tick,
+// trace line and diagnostic report is again seatbelt_sim's, and no instance ever sees another's
+// state.
+TEST_P(FmuTest, GoingBackOnThreadsRerunsEveryTickAsBefore) {
+  std::vector<ScenarioRun> runs;
+  for (int copy = 0; copy < 2; ++copy) {
+    for (const std::string& scenario : kScenarioNames) {
+      runs.push_back(MakeRun(scenario, scenario, copy == 0));
+    }
+  }
+  RunOnThreads(runs, true);
+  for (ScenarioRun& run : runs) {
+    EXPECT_EQ(run.failure(), "");
+  }
+}
+
+// A state taken from one instance runs on in another: mid-scenario, where the second instance
+// takes over the run, and before initialization, where it carries the parameters as set. A
+// state lives as long as the instance that took it.
+TEST_P(FmuTest, StateMovesBetweenInstances) {
+  ScenarioRun first = MakeRun("highway", "highway", true);
+  ScenarioRun second = MakeRun("highway", "highway", true);
+  ASSERT_TRUE(first.Start() && second.Start());
+  const std::size_t half = Scenario("highway").reference.rows.size() / 2u;
+  for (std::size_t tick = 0u; tick < half; ++tick) {
+    ASSERT_TRUE(first.StepBy(0.01)) << first.failure();
+  }
+  ScenarioRun::Mark mark;
+  ASSERT_TRUE(first.Take(mark));
+  EXPECT_TRUE(second.GoBack(mark, &first) && second.RunToEnd() && second.LogMatches())
+      << second.failure();
+  EXPECT_TRUE(first.RunToEnd() && first.LogMatches()) << first.failure();
+
+  auto instantiated = Slave::Create(*fmu_);
+  auto stepping = Slave::Create(*fmu_);
+  ASSERT_TRUE(instantiated->Instantiate("instantiated", false) &&
+              stepping->Instantiate("stepping", false));
+  ASSERT_EQ(instantiated->Set("door_grace_ms", 1234u), 0);
+  void* state = nullptr;
+  ASSERT_EQ(instantiated->GetState(state), 0);
+  ASSERT_EQ(stepping->EnterInitialization(), 0);
+  ASSERT_EQ(stepping->ExitInitialization(), 0);
+  ASSERT_EQ(stepping->DoStep(0.0, 1.0), 0);
+  ASSERT_EQ(stepping->SetState(state), 0);  // back before initialization
+  EXPECT_EQ(stepping->Set("door_grace_ms", 1235u), 0);
+  ASSERT_EQ(stepping->SetState(state), 0);
+  ASSERT_EQ(stepping->EnterInitialization(), 0);
+  EXPECT_EQ(stepping->Value("door_grace_ms"), 1234u);
+  instantiated->Free();
+  EXPECT_EQ(stepping->SetState(state), 3);  // freed with its instance
+}
+
+// The least significant byte first, as the serialized state holds numbers.
+void PutLittleEndian(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t value) {
+  for (std::size_t i = 0u; i < 8u; ++i) {
+    bytes[at + i] = static_cast<std::uint8_t>(value >> (8u * i));
+  }
+}
+
+// What another build would write: the same bytes with byte at changed, checksum made right.
+std::vector<std::uint8_t> OtherBuild(std::vector<std::uint8_t> bytes, std::size_t at) {
+  bytes[at] ^= 0x5Au;
+  std::uint64_t hash = 14695981039346656037u;  // FNV-1a, 64 bits
+  for (std::size_t i = 0u; i + 8u < bytes.size(); ++i) {
+    hash = (hash ^ bytes[i]) * 1099511628211u;
+  }
+  PutLittleEndian(bytes, bytes.size() - 8u, hash);
+  return bytes;
+}
+
+// Bytes that are no state of this binary and pointers that are no live state are refused with
+// an error and a logged reason; no state is made and the instance is untouched: it runs on as
+// if nothing had happened, and setting a state taken before brings it back as well.
+TEST_P(FmuTest, BadStatesAreRefusedAndChangeNothing) {
+  const int error = 3;
+  ScenarioRun run = MakeRun("door_grace", "bad_states", false);
+  ASSERT_TRUE(run.Start());
+  for (int tick = 0; tick < 700; ++tick) {
+    ASSERT_TRUE(run.StepBy(0.01)) << run.failure();
+  }
+  Slave& slave = run.slave();
+  ScenarioRun::Mark mark;
+  ASSERT_TRUE(run.Take(mark));
+  std::vector<std::uint8_t> good;
+  ASSERT_EQ(slave.SerializeState(mark.state, good), 0);
+  ASSERT_GT(good.size(), 100u);
+
+  const Fmu other_version(GetParam() == 3 ? 2 : 3, GetParam() == 3 ? FMU2_PATH : FMU3_PATH, work_);
+  auto other = Slave::Create(other_version);
+  void* other_state = nullptr;
+  std::vector<std::uint8_t> other_bytes;
+  ASSERT_TRUE(other->Instantiate("other", false));
+  ASSERT_EQ(other->GetState(other_state), 0);
+  ASSERT_EQ(other->SerializeState(other_state, other_bytes), 0);
+
+  const std::size_t token_at = 20u;  // after tag, versions, phase, total size, token length
+  const std::size_t token_length = fmu_->token().size();
+  std::vector<std::uint8_t> corrupted = good;
+  corrupted[good.size() / 2u] ^= 0x01u;
+  const std::string text = "SBFMUST but no state";
+  const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> bad = {
+      {"empty", {}},
+      {"truncated by one byte", {good.begin(), good.end() - 1}},
+      {"only the header", {good.begin(), good.begin() + 16}},
+      {"one byte too many",
+       [&] {
+         std::vector<std::uint8_t> longer = good;
+         longer.push_back(0u);
+         return longer;
+       }()},
+      {"one bit flipped", corrupted},
+      {"the other FMI version's", other_bytes},
+      {"another build's token", OtherBuild(good, token_at + token_length / 2u)},
+      {"another build's layout", OtherBuild(good, token_at + token_length + 2u)},
+      {"no state at all", {text.begin(), text.end()}},
+  };
+  ASSERT_EQ(slave.SetDebugLogging(true, {"logStatusError"}), 0);
+  for (const auto& [what, bytes] : bad) {
+    SCOPED_TRACE(what);
+    const std::size_t logged = slave.log.size();
+    void* state = nullptr;
+    EXPECT_EQ(slave.DeserializeState(bytes.data(), bytes.size(), state), error);
+    EXPECT_EQ(state, nullptr);
+    ASSERT_EQ(slave.log.size(), logged + 1u);
+    EXPECT_EQ(slave.log.back().category, "logStatusError");
+  }
+  void* state = nullptr;
+  EXPECT_EQ(slave.DeserializeState(nullptr, good.size(), state), error);
+
+  void* freed = nullptr;
+  ASSERT_EQ(slave.GetState(freed), 0);
+  void* const stale = freed;
+  ASSERT_EQ(slave.FreeState(freed), 0);
+  EXPECT_EQ(freed, nullptr);
+  EXPECT_EQ(slave.FreeState(freed), 0);  // a null state: nothing to free
+  int not_a_state = 0;
+  std::vector<std::uint8_t> bytes;
+  void* reused = stale;
+  const int results[] = {slave.SetState(stale),        slave.SetState(nullptr),
+                         slave.SetState(&not_a_state), slave.SetState(other_state),
+                         slave.GetState(reused),       slave.SerializeState(stale, bytes)};
+  for (int result : results) {
+    EXPECT_EQ(result, error);
+  }
+  void* stale_copy = stale;
+  EXPECT_EQ(slave.FreeState(stale_copy), error);
+  std::vector<std::uint8_t> too_small(good.size() - 1u);
+  EXPECT_EQ(Call(*fmu_, GetParam() == 3 ? "fmi3SerializeFMUState" : "fmi2SerializeFMUstate",
+                 slave.handle(), mark.state, too_small.data(), too_small.size()),
+            error);
+  ASSERT_EQ(slave.SetDebugLogging(false, {}), 0);
+
+  for (int tick = 0; tick < 300; ++tick) {  // as if nothing had happened
+    ASSERT_TRUE(run.StepBy(0.01)) << run.failure();
+  }
+  EXPECT_TRUE(run.GoBack(mark) && run.RunToEnd()) << run.failure();
+}
+
+// The second process of SerializedStateRunsOnInAnotherProcess, started by it: reads the
+// serialized state and the run's position, and runs the scenario on from there.
+TEST_P(FmuTest, ResumesSerializedState) {
+  const char* const path = std::getenv("FMU_TEST_RESUME");
+  if (path == nullptr) {
+    GTEST_SKIP() << "the second process of SerializedStateRunsOnInAnotherProcess";
+  }
+  std::ifstream in(path, std::ios::binary);
+  ScenarioRun::Mark mark;
+  std::string now_s;
+  in >> mark.tick >> mark.next_stimulus >> now_s;
+  mark.now_s = std::strtod(now_s.c_str(), nullptr);
+  (void)in.get();
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                        std::istreambuf_iterator<char>()};
+  ScenarioRun run = MakeRun("drive", "drive", false);
+  ASSERT_TRUE(run.Start());
+  ASSERT_EQ(run.slave().DeserializeState(bytes.data(), bytes.size(), mark.state), 0);
+  EXPECT_TRUE(run.GoBack(mark) && run.RunToEnd() && run.LogMatches()) << run.failure();
+}
+
+// A state serialized here is deserialized by the same binary in another process, which runs
+// the scenario on to the end, every tick as seatbelt_sim's.
+TEST_P(FmuTest, SerializedStateRunsOnInAnotherProcess) {
+  ScenarioRun run = MakeRun("drive", "drive", false);
+  ASSERT_TRUE(run.Start());
+  const std::size_t half = Scenario("drive").reference.rows.size() / 2u;
+  for (std::size_t tick = 0u; tick < half; ++tick) {
+    ASSERT_TRUE(run.StepBy(0.01)) << run.failure();
+  }
+  ScenarioRun::Mark mark;
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(run.Take(mark));
+  ASSERT_EQ(run.slave().SerializeState(mark.state, bytes), 0);
+  const std::string path = work_ + "/state" + std::to_string(GetParam());
+  {
+    std::ofstream out(path, std::ios::binary);
+    char now_s[64];
+    (void)std::snprintf(now_s, sizeof now_s, "%a", mark.now_s);  // every bit of the time
+    out << mark.tick << ' ' << mark.next_stimulus << ' ' << now_s << '\n';
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+  }
+  const std::string test =
+      ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() +
+      std::string(".ResumesSerializedState/Fmi") + std::to_string(GetParam());
+  char program[4096] = {};
+  ASSERT_GT(readlink("/proc/self/exe", program, sizeof program - 1u), 0);
+  const std::string command = "FMU_TEST_RESUME='" + path + "' '" + program + "' --gtest_filter='" +
+                              test + "' >'" + path + ".out' 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  std::ifstream output(path + ".out");
+  const std::string text{std::istreambuf_iterator<char>(output), std::istreambuf_iterator<char>()};
+  EXPECT_NE(text.find("[  PASSED  ] 1 test."), std::string::npos) << text;
+  EXPECT_TRUE(run.RunToEnd()) << run.failure();
 }
 
 INSTANTIATE_TEST_SUITE_P(FmiVersions, FmuTest, ::testing::Values(3, 2),

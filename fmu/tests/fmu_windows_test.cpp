@@ -9,6 +9,7 @@
 //
 // FMI3_DIR, FMI2_DIR: the unpacked FMUs; REFERENCE_DIR: NAME.csv and NAME.out, seatbelt_sim's
 // CSV and standard output for each scenario file NAME.txt.
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
@@ -110,11 +111,32 @@ void CheckVersion(Checks& checks, int version, const std::string& dir,
     checks.Report(fmi + "reset instances start from the power-on state", FirstFailure(runs));
   }
 
-  // New instances, stepped at the same time from threads of their own.
+  // New instances, stepped at the same time from threads of their own, each getting and setting
+  // its FMU state again and again.
   {
     std::vector<ScenarioRun> runs = TwoRunsEach(fmu, scenarios, "_thread");
-    RunOnThreads(runs);
-    checks.Report(fmi + "instances on threads match seatbelt_sim", FirstFailure(runs));
+    RunOnThreads(runs, true);
+    checks.Report(fmi + "instances on threads, going back and forth, match seatbelt_sim",
+                  FirstFailure(runs));
+  }
+  // A state serialized halfway and deserialized into a new instance runs on to the end.
+  {
+    const Loaded& loaded = scenarios.front();
+    ScenarioRun first(fmu, loaded.scenario, loaded.reference, "serialized", false);
+    ScenarioRun second(fmu, loaded.scenario, loaded.reference, "serialized", false);
+    ScenarioRun::Mark mark;
+    std::vector<std::uint8_t> bytes;
+    bool ok = first.Start() && second.Start();
+    for (std::size_t tick = 0u; ok && tick < loaded.reference.rows.size() / 2u; ++tick) {
+      ok = first.StepBy(0.01);
+    }
+    ok = ok && first.Take(mark) && first.slave().SerializeState(mark.state, bytes) == 0;
+    first.slave().Free();
+    ok = ok && second.slave().DeserializeState(bytes.data(), bytes.size(), mark.state) == 0 &&
+         second.GoBack(mark) && second.RunToEnd() && second.LogMatches();
+    const std::string failure = first.failure() + second.failure();
+    checks.Report(fmi + "a serialized state runs on in another instance",
+                  ok || !failure.empty() ? failure : "the state functions failed");
   }
 
   // A step that does not start at the instance's time is refused with a logged reason, and the

@@ -191,6 +191,65 @@ bool ScenarioRun::RunToEnd() {
   return true;
 }
 
+bool ScenarioRun::Take(Mark& mark) {
+  if (slave_->GetState(mark.state) != 0) {
+    return Fail("cannot get the FMU state after tick " + std::to_string(tick_));
+  }
+  mark.next_stimulus = next_stimulus_;
+  mark.tick = tick_;
+  mark.now_s = now_s_;
+  mark.log_size = slave_->log.size();
+  return true;
+}
+
+bool ScenarioRun::GoBack(const Mark& mark, const ScenarioRun* taken_by) {
+  if (slave_->SetState(mark.state) != 0) {
+    return Fail("cannot set the FMU state of tick " + std::to_string(mark.tick));
+  }
+  std::vector<LogEntry>& log = slave_->log;
+  if (taken_by != nullptr) {
+    const std::vector<LogEntry>& before = taken_by->slave_->log;
+    log.assign(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(mark.log_size));
+  } else {
+    log.resize(mark.log_size);
+  }
+  next_stimulus_ = mark.next_stimulus;
+  tick_ = mark.tick;
+  now_s_ = mark.now_s;
+  return CheckOutputs();
+}
+
+bool ScenarioRun::RunWithRollbacks() {
+  Mark start;
+  Mark mark;
+  if (!Take(start)) {
+    return false;
+  }
+  while (!Finished()) {
+    if (!Take(mark)) {
+      return false;
+    }
+    for (int tick = 0; tick < 150 && !Finished(); ++tick) {
+      if (!StepBy(0.01)) {
+        return false;
+      }
+    }
+    // Away from the scenario: every input changed, 12.34 s in one step.
+    const bool away = slave_->Set("latch_raw", 0u) == 0 && slave_->Set("speed_raw", 200u) == 0 &&
+                      slave_->Set("door_raw", 0u) == 0 && slave_->Set("occupancy_raw", 1u) == 0 &&
+                      slave_->Set("ignition_raw", 1u) == 0 && slave_->DoStep(now_s_, 12.34) == 0;
+    if (!away || !GoBack(mark)) {
+      return Fail("cannot drive the instance away and back after tick " + std::to_string(tick_));
+    }
+    for (int tick = 0; tick < 250 && !Finished(); ++tick) {
+      if (!StepBy(0.01)) {
+        return false;
+      }
+    }
+  }
+  return GoBack(start) && RunToEnd();
+}
+
 bool ScenarioRun::CheckOutputs() {
   const auto& names = seatbelt_sim::kSignalInfo;
   for (std::size_t column = 0u; column < names.size(); ++column) {
@@ -268,10 +327,13 @@ bool RunInterleaved(std::vector<ScenarioRun>& runs, bool restart) {
   return ok;
 }
 
-void RunOnThreads(std::vector<ScenarioRun>& runs) {
+void RunOnThreads(std::vector<ScenarioRun>& runs, bool rollbacks) {
   std::vector<std::thread> threads;
   for (ScenarioRun& run : runs) {
-    threads.emplace_back([&run] { (void)(run.Start() && run.RunToEnd() && run.LogMatches()); });
+    threads.emplace_back([&run, rollbacks] {
+      (void)(run.Start() && (rollbacks ? run.RunWithRollbacks() : run.RunToEnd()) &&
+             run.LogMatches());
+    });
   }
   for (std::thread& thread : threads) {
     thread.join();

@@ -45,6 +45,26 @@ class ScenarioRun {
   // The logged trace and diagnostic lines equal seatbelt_sim's.
   bool LogMatches();
 
+  // A point of the run to go back to: the instance's FMU state and the run's own position.
+  struct Mark {
+    void* state = nullptr;  // freed with the instance that took it
+    std::size_t next_stimulus = 0u;
+    std::size_t tick = 0u;
+    double now_s = 0.0;
+    std::size_t log_size = 0u;
+  };
+  // Takes the instance's state into mark, reusing the state mark already holds.
+  bool Take(Mark& mark);
+  // Sets the instance back to mark, from this run or from another instance's run of the same
+  // scenario (whose log up to the mark is taken over): the run goes on from there, compared with
+  // seatbelt_sim's record as before.
+  bool GoBack(const Mark& mark, const ScenarioRun* taken_by = nullptr);
+  // Runs to the end, going back again and again: at every mark it steps on up to 150 ticks,
+  // drives the instance away with other inputs and a long step, goes back and runs on 250
+  // ticks; at the end it goes back to the start once and runs the whole scenario again. Every
+  // tick is compared, and the log must equal seatbelt_sim's as if the run had gone straight.
+  bool RunWithRollbacks();
+
   Slave& slave() { return *slave_; }
   const std::string& failure() const { return failure_; }
   double now_s() const { return now_s_; }
@@ -71,9 +91,9 @@ class ScenarioRun {
 // Starts every run (restart: resets and starts it again) and steps them in turn by 0.01 s, each
 // to its end; false at the first failure.
 bool RunInterleaved(std::vector<ScenarioRun>& runs, bool restart = false);
-// Starts and runs each to its end, and checks its log, all at the same time on threads of
-// their own; a failure is in the run's failure().
-void RunOnThreads(std::vector<ScenarioRun>& runs);
+// Starts and runs each to its end (with rollbacks: RunWithRollbacks), and checks its log, all at
+// the same time on threads of their own; a failure is in the run's failure().
+void RunOnThreads(std::vector<ScenarioRun>& runs, bool rollbacks = false);
 
 }  // namespace fmu_test
 
