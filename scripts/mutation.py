@@ -193,10 +193,20 @@ class Worker:
         self.suite = suite
 
     def prepare(self, files):
+        # Only what differs is written, with a new time: a folder kept from an earlier run then
+        # rebuilds what changed, a file a mutant left behind included.
         for path in files:
             target = os.path.join(self.src, path)
+            with open(os.path.join(ROOT, path), "rb") as source:
+                content = source.read()
+            if os.path.exists(target):
+                with open(target, "rb") as kept:
+                    if kept.read() == content:
+                        continue
             os.makedirs(os.path.dirname(target), exist_ok=True)
-            shutil.copy2(os.path.join(ROOT, path), target)
+            with open(target, "wb") as copy:
+                copy.write(content)
+            shutil.copymode(os.path.join(ROOT, path), target)
         subprocess.run(["cmake", "-S", self.src, "-B", self.build, "-G", "Ninja",
                         "-DCMAKE_BUILD_TYPE=Release", "-DVC_BUILD_FMUS=OFF"],
                        stdout=subprocess.DEVNULL, check=True)
