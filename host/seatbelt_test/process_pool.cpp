@@ -1,0 +1,202 @@
+// The campaign's child processes.
+#include "process_pool.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace seatbelt_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Child {
+  std::size_t index = 0u;
+  pid_t pid = -1;
+  int result_fd = -1;  // -1 once the pipe has reached its end
+  int log_fd = -1;
+  std::string record;
+  Clock::time_point started;
+  Clock::time_point deadline;
+  bool killed = false;
+};
+
+// A log file that no other process can find: created in the temporary folder and unlinked at
+// once, so that it vanishes with its last descriptor.
+int CreateLog(std::string& error) {
+  const char* const temp_dir = std::getenv("TMPDIR");
+  std::string path = std::string(temp_dir != nullptr && *temp_dir != '\0' ? temp_dir : "/tmp") +
+                     "/seatbelt_test-log.XXXXXX";
+  const int fd = mkstemp(path.data());
+  if (fd < 0) {
+    error = "cannot create a log file in " + path.substr(0u, path.rfind('/')) + ": " +
+            std::strerror(errno);
+    return -1;
+  }
+  (void)unlink(path.c_str());
+  (void)fcntl(fd, F_SETFD, FD_CLOEXEC);
+  return fd;
+}
+
+void Fail(std::size_t index, const std::string& problem, const TaskDone& done) {
+  ScenarioResult result;
+  result.problem = problem;
+  done(index, result, -1);
+}
+
+// Starts task index; false (after reporting it to done) when no child could be made.
+bool Start(std::size_t index, const PoolSettings& settings, const ChildTask& task,
+           const TaskDone& done, std::vector<Child>& running) {
+  std::string error;
+  const int log_fd = CreateLog(error);
+  if (log_fd < 0) {
+    Fail(index, error, done);
+    return false;
+  }
+  int pipe_fds[2] = {-1, -1};
+  if (pipe(pipe_fds) != 0) {
+    Fail(index, std::string("cannot create a pipe: ") + std::strerror(errno), done);
+    (void)close(log_fd);
+    return false;
+  }
+  (void)fcntl(pipe_fds[0], F_SETFD, FD_CLOEXEC);
+  (void)fcntl(pipe_fds[1], F_SETFD, FD_CLOEXEC);
+  // What stdio holds would otherwise be written a second time by the child.
+  (void)std::fflush(stdout);
+  (void)std::fflush(stderr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // A group of its own, so that the time limit also stops what the task starts.
+    (void)setpgid(0, 0);
+    (void)close(pipe_fds[0]);
+    (void)dup2(log_fd, STDOUT_FILENO);
+    (void)dup2(log_fd, STDERR_FILENO);
+    (void)close(log_fd);
+    task(index, pipe_fds[1]);
+    _exit(127);
+  }
+  (void)close(pipe_fds[1]);
+  if (pid < 0) {
+    Fail(index, std::string("cannot start a process: ") + std::strerror(errno), done);
+    (void)close(pipe_fds[0]);
+    (void)close(log_fd);
+    return false;
+  }
+  (void)setpgid(pid, pid);  // either side may come first
+  Child child;
+  child.index = index;
+  child.pid = pid;
+  child.result_fd = pipe_fds[0];
+  child.log_fd = log_fd;
+  child.started = Clock::now();
+  child.deadline = child.started + std::chrono::seconds(settings.time_limit_s);
+  running.push_back(std::move(child));
+  return true;
+}
+
+void Reap(Child& child, const TaskDone& done) {
+  int status = 0;
+  while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  ScenarioResult result;
+  const bool whole = DecodeResult(child.record, result);
+  const double seconds = std::chrono::duration<double>(Clock::now() - child.started).count();
+  if (child.killed) {
+    result.kind = RunKind::kTimedOut;
+  } else if (WIFSIGNALED(status)) {
+    result.kind = RunKind::kCrashed;
+    result.signal = WTERMSIG(status);
+  } else if (!whole) {
+    result.kind = RunKind::kNoResult;
+    result.problem = "ended with status " + std::to_string(WEXITSTATUS(status)) +
+                     " before its result was complete";
+  }
+  if (!whole || child.killed || WIFSIGNALED(status)) {
+    result.seconds = seconds;
+  }
+  done(child.index, result, child.log_fd);
+  (void)close(child.log_fd);
+}
+
+// Reads what the child's pipe holds now (poll said it is readable); true at its end.
+bool ReadPipe(Child& child) {
+  char buffer[1u << 16u];
+  ssize_t got = -1;
+  do {
+    got = read(child.result_fd, buffer, sizeof buffer);
+  } while (got < 0 && errno == EINTR);
+  if (got > 0) {
+    child.record.append(buffer, static_cast<std::size_t>(got));
+    return false;
+  }
+  return true;  // the end, or an error that ends it as well
+}
+
+}  // namespace
+
+void RunTasks(std::size_t count, const PoolSettings& settings, const ChildTask& task,
+              const TaskDone& done) {
+  std::vector<Child> running;
+  std::size_t next = 0u;
+  std::vector<pollfd> polled;
+  while (next < count || !running.empty()) {
+    while (running.size() < settings.jobs && next < count) {
+      (void)Start(next, settings, task, done, running);
+      ++next;
+    }
+    if (running.empty()) {
+      continue;
+    }
+    Clock::time_point wake = Clock::time_point::max();
+    polled.clear();
+    for (const Child& child : running) {
+      polled.push_back({child.result_fd, POLLIN, 0});
+      if (!child.killed) {
+        wake = std::min(wake, child.deadline);
+      }
+    }
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now());
+    const int wait_ms = wake == Clock::time_point::max()
+                            ? -1
+                            : static_cast<int>(std::clamp<long long>(wait.count() + 1, 0, 60000));
+    if (poll(polled.data(), static_cast<nfds_t>(polled.size()), wait_ms) < 0 && errno != EINTR) {
+      std::perror("seatbelt_test: poll");
+      std::exit(1);
+    }
+    // Read before reaping: a child blocked on a full pipe ends only once it is read.
+    const Clock::time_point now = Clock::now();
+    for (std::size_t i = 0u; i < running.size(); ++i) {
+      Child& child = running[i];
+      if ((polled[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && ReadPipe(child)) {
+        (void)close(child.result_fd);
+        child.result_fd = -1;
+      }
+      if (child.result_fd >= 0 && !child.killed && now >= child.deadline) {
+        (void)kill(-child.pid, SIGKILL);
+        (void)kill(child.pid, SIGKILL);
+        child.killed = true;
+      }
+    }
+    for (auto it = running.begin(); it != running.end();) {
+      if (it->result_fd < 0) {
+        Reap(*it, done);
+        it = running.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+}
+
+}  // namespace seatbelt_test
