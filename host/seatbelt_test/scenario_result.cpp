@@ -88,6 +88,7 @@ void EncodeVerdicts(const ScenarioResult& result, std::string& out) {
   PutField(result.suite_xml, out);
   // Whole microseconds: the time needs no more, and a number field stays an integer.
   PutNumber(static_cast<unsigned long long>(result.seconds * 1.0e6), out);
+  PutNumber(static_cast<unsigned>(result.signal), out);
 }
 
 bool DecodeResult(const std::string& record, ScenarioResult& result) {
@@ -113,12 +114,15 @@ bool DecodeResult(const std::string& record, ScenarioResult& result) {
   if (!reader.Marker(kVerdictPart)) {
     return false;
   }
+  // Decoded apart, so that a cut verdict part leaves result as the expectations made it.
+  ScenarioResult decoded;
+  decoded.expectations = result.expectations;
   unsigned long long kind = 0u;
   if (!reader.Number(kind) || kind > static_cast<unsigned>(RunKind::kTimedOut) ||
-      !reader.Number(count) || count != result.expectations.size()) {
+      !reader.Number(count) || count != decoded.expectations.size()) {
     return false;
   }
-  for (ExpectationResult& expectation : result.expectations) {
+  for (ExpectationResult& expectation : decoded.expectations) {
     unsigned long long outcome = 0u;
     if (!reader.Number(outcome) || outcome > static_cast<unsigned>(ExpectationOutcome::kFailed)) {
       return false;
@@ -129,16 +133,20 @@ bool DecodeResult(const std::string& record, ScenarioResult& result) {
   unsigned long long failures = 0u;
   unsigned long long errors = 0u;
   unsigned long long micros = 0u;
-  if (!reader.Field(result.problem) || !reader.Field(result.first_failure) ||
+  unsigned long long signal = 0u;
+  if (!reader.Field(decoded.problem) || !reader.Field(decoded.first_failure) ||
       !reader.Number(tests) || !reader.Number(failures) || !reader.Number(errors) ||
-      !reader.Field(result.suite_xml) || !reader.Number(micros) || !reader.AtEnd()) {
+      !reader.Field(decoded.suite_xml) || !reader.Number(micros) || !reader.Number(signal) ||
+      !reader.AtEnd()) {
     return false;
   }
-  result.kind = static_cast<RunKind>(kind);
-  result.tests = static_cast<std::size_t>(tests);
-  result.failures = static_cast<std::size_t>(failures);
-  result.errors = static_cast<std::size_t>(errors);
-  result.seconds = static_cast<double>(micros) / 1.0e6;
+  decoded.kind = static_cast<RunKind>(kind);
+  decoded.tests = static_cast<std::size_t>(tests);
+  decoded.failures = static_cast<std::size_t>(failures);
+  decoded.errors = static_cast<std::size_t>(errors);
+  decoded.seconds = static_cast<double>(micros) / 1.0e6;
+  decoded.signal = static_cast<int>(signal);
+  result = std::move(decoded);
   return true;
 }
 
