@@ -1,6 +1,8 @@
 // One scenario's part of the campaign report.
 #include "campaign_report.h"
 
+#include <cmath>
+
 #include "junit_report.h"
 
 namespace seatbelt_test {
@@ -63,17 +65,21 @@ void ApplyCatalogue(const std::string& path, const Catalogue& catalogue, Scenari
     expectation.outcome = ExpectationOutcome::kFailed;
     ++result.failures;
     // The passed testcase as WriteJUnitSuite writes it, turned into a failed one.
-    const std::string opening =
-        "    <testcase name=\"" +
-        XmlEscaped(expectation.id + " " + path + ":" + std::to_string(expectation.line)) +
-        "\" classname=\"" + suite + "\"";
+    std::string opening = "    <testcase name=\"";
+    opening += XmlEscaped(expectation.id + " " + path + ":" + std::to_string(expectation.line));
+    opening += "\" classname=\"";
+    opening += suite;
+    opening += '"';
     const std::size_t at = result.suite_xml.find(opening + "/>\n");
     if (at != std::string::npos) {
       const std::string message = XmlEscaped(why);
-      result.suite_xml.replace(at, opening.size() + 3u,
-                               opening + ">\n      <failure message=\"" + message +
-                                   "\" type=\"requirement\">" + message +
-                                   "</failure>\n    </testcase>\n");
+      std::string failed = opening;
+      failed += ">\n      <failure message=\"";
+      failed += message;
+      failed += "\" type=\"requirement\">";
+      failed += message;
+      failed += "</failure>\n    </testcase>\n";
+      result.suite_xml.replace(at, opening.size() + 3u, failed);
     }
   }
   // The suite's own count, in its first line.
@@ -101,7 +107,7 @@ void WriteFailureSuite(const std::string& path, unsigned timeout_s, ScenarioResu
                                                                : "run";
   const std::string name = XmlEscaped(path);
   const std::string message = XmlEscaped(Problem(result, timeout_s));
-  const unsigned long millis = static_cast<unsigned long>(result.seconds * 1000.0 + 0.5);
+  const auto millis = static_cast<unsigned long>(std::lround(result.seconds * 1000.0));
   std::string millis_text = std::to_string(millis % 1000u);
   millis_text.insert(0u, 3u - millis_text.size(), '0');
   result.tests = 1u;

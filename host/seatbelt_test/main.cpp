@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,6 +21,7 @@
 #include "scenario.h"
 #include "scenario_child.h"
 #include "scenario_list.h"
+#include "system_text.h"
 
 namespace {
 
@@ -54,11 +53,8 @@ unsigned ProcessorCount() {
 }
 
 std::string BoardScript() {
-  const char* const chosen = std::getenv("SEATBELT_RUN_SCENARIO");
-  if (chosen != nullptr && *chosen != '\0') {
-    return chosen;
-  }
-  return SEATBELT_TEST_RUN_SCENARIO;
+  const std::string chosen = EnvironmentValue("SEATBELT_RUN_SCENARIO");
+  return chosen.empty() ? SEATBELT_TEST_RUN_SCENARIO : chosen;
 }
 
 // Copies the log at fd into the output folder; the note for the scenario's line.
@@ -68,13 +64,13 @@ std::string KeepLog(int fd, const std::string& folder, const std::string& path) 
     return "";
   }
   if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-    return " (output not kept: cannot create " + host_cli::Quote(folder) + ": " +
-           std::strerror(errno) + ")";
+    return " (output not kept: cannot create " + host_cli::Quote(folder) + ": " + ErrorText(errno) +
+           ")";
   }
   std::FILE* const out = std::fopen(target.c_str(), "wb");
   if (out == nullptr) {
-    return " (output not kept: cannot create " + host_cli::Quote(target) + ": " +
-           std::strerror(errno) + ")";
+    return " (output not kept: cannot create " + host_cli::Quote(target) + ": " + ErrorText(errno) +
+           ")";
   }
   char buffer[1u << 16u];
   off_t at = 0;
@@ -171,9 +167,8 @@ int main(int argc, char** argv) {
   if (options.board) {
     child.board_script = BoardScript();
     if (access(child.board_script.c_str(), X_OK) != 0) {
-      return Refuse(
-          "cannot run " + host_cli::Quote(child.board_script) + ": " + std::strerror(errno),
-          kExitUsage);
+      return Refuse("cannot run " + host_cli::Quote(child.board_script) + ": " + ErrorText(errno),
+                    kExitUsage);
     }
   }
 

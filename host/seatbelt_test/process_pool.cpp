@@ -11,10 +11,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "system_text.h"
 
 namespace seatbelt_test {
 namespace {
@@ -35,13 +35,11 @@ struct Child {
 // A log file that no other process can find: created in the temporary folder and unlinked at
 // once, so that it vanishes with its last descriptor.
 int CreateLog(std::string& error) {
-  const char* const temp_dir = std::getenv("TMPDIR");
-  std::string path = std::string(temp_dir != nullptr && *temp_dir != '\0' ? temp_dir : "/tmp") +
-                     "/seatbelt_test-log.XXXXXX";
+  std::string path = TempFolder() + "/seatbelt_test-log.XXXXXX";
   const int fd = mkstemp(path.data());
   if (fd < 0) {
-    error = "cannot create a log file in " + path.substr(0u, path.rfind('/')) + ": " +
-            std::strerror(errno);
+    error =
+        "cannot create a log file in " + path.substr(0u, path.rfind('/')) + ": " + ErrorText(errno);
     return -1;
   }
   (void)unlink(path.c_str());
@@ -66,7 +64,7 @@ bool Start(std::size_t index, const PoolSettings& settings, const ChildTask& tas
   }
   int pipe_fds[2] = {-1, -1};
   if (pipe(pipe_fds) != 0) {
-    Fail(index, std::string("cannot create a pipe: ") + std::strerror(errno), done);
+    Fail(index, std::string("cannot create a pipe: ") + ErrorText(errno), done);
     (void)close(log_fd);
     return false;
   }
@@ -88,7 +86,7 @@ bool Start(std::size_t index, const PoolSettings& settings, const ChildTask& tas
   }
   (void)close(pipe_fds[1]);
   if (pid < 0) {
-    Fail(index, std::string("cannot start a process: ") + std::strerror(errno), done);
+    Fail(index, std::string("cannot start a process: ") + ErrorText(errno), done);
     (void)close(pipe_fds[0]);
     (void)close(log_fd);
     return false;
@@ -171,8 +169,9 @@ void RunTasks(std::size_t count, const PoolSettings& settings, const ChildTask& 
                             ? -1
                             : static_cast<int>(std::clamp<long long>(wait.count() + 1, 0, 60000));
     if (poll(polled.data(), static_cast<nfds_t>(polled.size()), wait_ms) < 0 && errno != EINTR) {
-      std::perror("seatbelt_test: poll");
-      std::exit(1);
+      // Only a broken process gets here (no memory for the descriptors' table).
+      (void)std::fprintf(stderr, "seatbelt_test: poll: %s\n", ErrorText(errno).c_str());
+      _exit(1);
     }
     // Read before reaping: a child blocked on a full pipe ends only once it is read.
     const Clock::time_point now = Clock::now();

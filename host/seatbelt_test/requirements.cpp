@@ -2,11 +2,11 @@
 #include "requirements.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 
 #include "cli.h"
 #include "junit_report.h"
+#include "system_text.h"
 
 namespace seatbelt_test {
 namespace {
@@ -53,7 +53,7 @@ const char* VerdictWord(RequirementVerdict verdict) {
 bool LoadCatalogue(const std::string& path, Catalogue& catalogue, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = "cannot read " + host_cli::Quote(path) + ": " + std::strerror(errno);
+    error = "cannot read " + host_cli::Quote(path) + ": " + ErrorText(errno);
     return false;
   }
   catalogue.path = path;
@@ -184,8 +184,11 @@ std::string RequirementsSuite(const std::vector<RequirementResult>& results,
     }
     ++failures;
     const std::string why = XmlEscaped(result.why);
-    cases += ">\n      <failure message=\"" + why + "\" type=\"requirement\">" + why +
-             "</failure>\n    </testcase>\n";
+    cases += ">\n      <failure message=\"";
+    cases += why;
+    cases += "\" type=\"requirement\">";
+    cases += why;
+    cases += "</failure>\n    </testcase>\n";
   }
   return "  <testsuite name=\"requirements\" tests=\"" + std::to_string(results.size()) +
          "\" failures=\"" + std::to_string(failures) +

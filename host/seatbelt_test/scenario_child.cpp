@@ -10,7 +10,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -24,6 +23,7 @@
 #include "scenario.h"
 #include "scenario_result.h"
 #include "simulation.h"
+#include "system_text.h"
 
 namespace seatbelt_test {
 namespace {
@@ -70,11 +70,7 @@ void SendExpectations(const ScenarioResult& result, int result_fd) {
 // or hang:NAME makes the scenario whose file name is NAME crash or hang once it has been read,
 // so that the campaign's handling of both can be tested.
 void ApplyFaultHook(const std::string& path) {
-  const char* const fault = std::getenv("SEATBELT_TEST_FAULT");
-  if (fault == nullptr) {
-    return;
-  }
-  const std::string text = fault;
+  const std::string text = EnvironmentValue("SEATBELT_TEST_FAULT");
   const std::size_t slash = path.rfind('/');
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1u);
   if (text == "crash:" + name) {
@@ -198,12 +194,10 @@ std::size_t SuiteNumber(const std::string& suite, const char* name) {
   }
   SendExpectations(result, result_fd);
 
-  const char* const temp_dir = std::getenv("TMPDIR");
-  std::string report = std::string(temp_dir != nullptr && *temp_dir != '\0' ? temp_dir : "/tmp") +
-                       "/seatbelt_test-junit.XXXXXX";
+  std::string report = TempFolder() + "/seatbelt_test-junit.XXXXXX";
   const int report_fd = mkstemp(report.data());
   if (report_fd < 0) {
-    result.problem = std::string("cannot create a temporary file: ") + std::strerror(errno);
+    result.problem = std::string("cannot create a temporary file: ") + ErrorText(errno);
     Finish(result, result_fd);
   }
   (void)close(report_fd);
@@ -221,7 +215,7 @@ std::size_t SuiteNumber(const std::string& suite, const char* name) {
   if (pid == 0) {
     (void)execv(args[0], const_cast<char* const*>(args.data()));  // NOLINT: execv's type
     (void)std::fprintf(stderr, "%s: cannot run '%s': %s\n", kProgram, args[0],
-                       std::strerror(errno));
+                       ErrorText(errno).c_str());
     _exit(127);
   }
   int status = 0;
@@ -232,7 +226,7 @@ std::size_t SuiteNumber(const std::string& suite, const char* name) {
   result.seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (pid < 0) {
-    result.problem = std::string("cannot start the board run: ") + std::strerror(errno);
+    result.problem = std::string("cannot start the board run: ") + ErrorText(errno);
     Finish(result, result_fd);
   }
   if (WIFSIGNALED(status)) {

@@ -6,11 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <set>
 #include <utility>
 
 #include "cli.h"
+#include "system_text.h"
 
 namespace seatbelt_test {
 namespace {
@@ -22,7 +22,7 @@ bool EndsWithTxt(const std::string& name) {
 }
 
 std::string CannotRead(const std::string& path, int error) {
-  return "cannot read " + host_cli::Quote(path) + ": " + std::strerror(error);
+  return "cannot read " + host_cli::Quote(path) + ": " + ErrorText(error);
 }
 
 // Adds the scenario files below folder; visited holds the folders entered so far, so that a
@@ -35,6 +35,7 @@ bool ListFolder(const std::string& folder, std::set<FileId>& visited,
     return false;
   }
   std::vector<std::string> names;
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): one thread, and each stream read by one reader
   while (const dirent* const entry = readdir(dir)) {
     if (entry->d_name[0] != '.') {
       names.emplace_back(entry->d_name);
