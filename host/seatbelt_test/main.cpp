@@ -58,14 +58,24 @@ std::string BoardScript() {
 }
 
 // Copies the log at fd into the output folder; the note for the scenario's line.
-std::string KeepLog(int fd, const std::string& folder, const std::string& path) {
-  const std::string target = folder + "/" + LogFileName(path);
+std::string KeepLog(int fd, std::string folder, const std::string& path) {
+  while (folder.size() > 1u && folder.back() == '/') {
+    folder.pop_back();
+  }
+  const std::string target = (folder == "/" ? "" : folder) + "/" + LogFileName(path);
   if (fd < 0) {
     return "";
   }
-  if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-    return " (output not kept: cannot create " + host_cli::Quote(folder) + ": " + ErrorText(errno) +
-           ")";
+  // The folder and those above it, as "mkdir -p" makes them.
+  for (std::size_t slash = folder.find('/', 1u);; slash = folder.find('/', slash + 1u)) {
+    const std::string step = folder.substr(0u, slash);
+    if (mkdir(step.c_str(), 0777) != 0 && errno != EEXIST) {
+      return " (output not kept: cannot create " + host_cli::Quote(step) + ": " + ErrorText(errno) +
+             ")";
+    }
+    if (slash == std::string::npos) {
+      break;
+    }
   }
   std::FILE* const out = std::fopen(target.c_str(), "wb");
   if (out == nullptr) {
