@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,9 +33,13 @@ struct Child {
   bool killed = false;
 };
 
-// A log file that no other process can find: created in the temporary folder and unlinked at
-// once, so that it vanishes with its last descriptor.
+// A log file that no other process can find and that vanishes with its last descriptor: a
+// file in memory, or where there is none, one in the temporary folder, unlinked at once.
 int CreateLog(std::string& error) {
+  const int in_memory = memfd_create("seatbelt_test-log", MFD_CLOEXEC);
+  if (in_memory >= 0) {
+    return in_memory;
+  }
   std::string path = TempFolder() + "/seatbelt_test-log.XXXXXX";
   const int fd = mkstemp(path.data());
   if (fd < 0) {

@@ -25,6 +25,10 @@
 #include "simulation.h"
 #include "system_text.h"
 
+#ifdef SEATBELT_TEST_GCOV_DUMP
+extern "C" void __gcov_dump();  // NOLINT(bugprone-reserved-identifier): libgcov's
+#endif
+
 namespace seatbelt_test {
 namespace {
 
@@ -56,6 +60,9 @@ void WriteAll(int fd, const std::string& text) {
   std::string record;
   EncodeVerdicts(result, record);
   WriteAll(result_fd, record);
+#ifdef SEATBELT_TEST_GCOV_DUMP
+  __gcov_dump();  // _exit writes no coverage data
+#endif
   _exit(0);
 }
 
