@@ -237,6 +237,38 @@ TEST_F(Campaign, UncoveredAndUnknownRequirementsFailTheRun) {
             std::string::npos);
 }
 
+TEST_F(Campaign, ShardsJudgeTheRequirementsTheirScenariosVerify) {
+  Write("catalogue.md", "### R-1 One\n### R-2 Two\n### R-3 Three\n");
+  Write("s/a.txt", kPassing);
+  Write("s/b.txt", kFailing);  // R-2, failing
+  // R-3 is named nowhere: only part 1 reports it, though part 1 has no scenario naming it.
+  const ProgramRun first = Run({"--shard", "1/2", "--requirements", "catalogue.md", "s"});
+  const ProgramRun second = Run({"--shard", "2/2", "--requirements", "catalogue.md", "s"});
+  EXPECT_EQ(first.status, 1) << first.err;
+  EXPECT_EQ(first.out,
+            "PASS s/a.txt (2 expectations)\n"
+            "FAIL requirement R-3: not covered: no expectation verifies it\n"
+            "3 passed, 1 failed\n");
+  EXPECT_EQ(second.status, 1) << second.err;
+  EXPECT_EQ(Lines(second.out).at(1), "FAIL requirement R-2: failed: s/b.txt:4");
+  EXPECT_EQ(Lines(second.out).at(2), "1 passed, 3 failed");
+}
+
+TEST_F(Campaign, ResultsLargerThanAPipeHoldsArriveWhole) {
+  // Some 400 kB of testsuite from one child, two such children at a time.
+  std::string many = "end 100\n";
+  for (int i = 0; i < 3000; ++i) {
+    many += "expect door_closed == closed always as R-" + std::to_string(i) + "\n";
+  }
+  Write("s/many1.txt", many);
+  Write("s/many2.txt", many);
+  const ProgramRun run = Run({"--jobs", "2", "--junit", "many.xml", "s"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Lines(run.out).back(), "6000 passed, 0 failed");
+  const std::string junit = ReadFile(dir_ + "/many.xml");
+  EXPECT_NE(junit.find("name=\"R-2999 s/many2.txt:3001\""), std::string::npos);
+}
+
 TEST_F(Campaign, BoardRunsGiveTheDesktopsReport) {
   // A stand-in for the board's run script: seatbelt_sim prints and writes what the board does.
   Write("board.sh", std::string("#!/bin/sh\n# --timeout S --junit X -- FILE\nexec ") +
