@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,10 +79,15 @@ bool Start(std::size_t index, const PoolSettings& settings, const ChildTask& tas
   // What stdio holds would otherwise be written a second time by the child.
   (void)std::fflush(stdout);
   (void)std::fflush(stderr);
+  const pid_t campaign = getpid();
   const pid_t pid = fork();
   if (pid == 0) {
-    // A group of its own, so that the time limit also stops what the task starts.
+    // A group of its own, so that the time limit also stops what the task starts. Outside the
+    // terminal's group a Ctrl-C reaches the campaign only, so the child ends with it instead.
     (void)setpgid(0, 0);
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != campaign) {
+      _exit(127);
+    }
     (void)close(pipe_fds[0]);
     (void)dup2(log_fd, STDOUT_FILENO);
     (void)dup2(log_fd, STDERR_FILENO);
