@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -101,8 +100,12 @@ const char kNoExpectations[] = "100 door open\nend 500\n";
 const char kBad[] = "end 500\n100 door ajar\n";
 
 // Times are the one thing allowed to differ between two reports of one campaign.
-std::string WithoutTimes(const std::string& junit) {
-  return std::regex_replace(junit, std::regex(" time=\"[0-9.]+\""), "");
+std::string WithoutTimes(std::string junit) {
+  const std::string key = " time=\"";
+  for (std::size_t at = junit.find(key); at != std::string::npos; at = junit.find(key, at)) {
+    junit.erase(at, junit.find('"', at + key.size()) + 1u - at);
+  }
+  return junit;
 }
 
 TEST_F(Campaign, ReportIsInPathOrderAndTheSameForAnyJobCount) {
