@@ -2,8 +2,9 @@
 # Times a campaign of 1000 copies of the built-in drive two ways, two at a time each:
 #   seatbelt_test --jobs 2 DIR
 #   find DIR -name '*.txt' | xargs -P2 -n1 seatbelt_sim
-# and prints both wall times and their ratio. seatbelt_test forks a child per scenario
-# instead of starting a program, which is what the ratio measures.
+# and prints the wall and processor times of both and their ratios. seatbelt_test forks a child
+# per scenario instead of starting a program, which is what the ratios measure. On a machine
+# that others share, the wall times vary with their load; the processor times much less.
 #
 #   scripts/bench_campaign.sh BUILD_DIR [COPIES]
 set -euo pipefail
@@ -38,17 +39,20 @@ for i in $(seq -w 1 "$copies"); do
   cp "$work/drive.txt" "$work/scenarios/drive_$i.txt"
 done
 
-now() { date +%s.%N; }
+# Wall and processor time (user + system, of every process of the run) of a command.
+measure() {
+  /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >/dev/null
+  read -r wall user system <"$work/time"
+  echo "$wall $(echo "$user + $system" | bc)"
+}
 
-start=$(now)
-(cd "$work" && "$build/bin/seatbelt_test" --jobs 2 scenarios >/dev/null)
-campaign=$(echo "$(now) - $start" | bc)
+read -r campaign_wall campaign_cpu < <(cd "$work" && measure "$build/bin/seatbelt_test" --jobs 2 scenarios)
+read -r xargs_wall xargs_cpu < <(measure sh -c \
+  "find '$work/scenarios' -name '*.txt' | xargs -P2 -n1 '$build/bin/seatbelt_sim'")
 
-start=$(now)
-find "$work/scenarios" -name '*.txt' | xargs -P2 -n1 "$build/bin/seatbelt_sim" >/dev/null
-one_by_one=$(echo "$(now) - $start" | bc)
-
-printf 'scenarios:                      %d copies of the drive\n' "$copies"
-printf 'seatbelt_test --jobs 2:         %.3f s\n' "$campaign"
-printf 'xargs -P2 seatbelt_sim:         %.3f s\n' "$one_by_one"
-printf 'ratio:                          %.1f times faster\n' "$(echo "$one_by_one / $campaign" | bc -l)"
+printf 'scenarios:               %d copies of the drive\n' "$copies"
+printf '                         wall time   processor time\n'
+printf 'seatbelt_test --jobs 2:  %7.3f s   %7.3f s\n' "$campaign_wall" "$campaign_cpu"
+printf 'xargs -P2 seatbelt_sim:  %7.3f s   %7.3f s\n' "$xargs_wall" "$xargs_cpu"
+printf 'ratio:                   %7.1f     %7.1f\n' "$(echo "$xargs_wall / $campaign_wall" | bc -l)" \
+  "$(echo "$xargs_cpu / $campaign_cpu" | bc -l)"
