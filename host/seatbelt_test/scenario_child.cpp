@@ -72,11 +72,13 @@ void SendExpectations(const ScenarioResult& result, int result_fd) {
   WriteAll(result_fd, record);
 }
 
-#ifdef SEATBELT_TEST_HOOKS
-// Test hook, compiled only into the test build of the program: SEATBELT_TEST_FAULT=crash:NAME
-// or hang:NAME makes the scenario whose file name is NAME crash or hang once it has been read,
-// so that the campaign's handling of both can be tested.
+// Test hook, compiled only into the test build of the program (SEATBELT_TEST_HOOKS):
+// SEATBELT_TEST_FAULT=crash:NAME or hang:NAME makes the scenario whose file name is NAME crash or
+// hang once it has been read, so that the campaign's handling of both can be tested. The body
+// alone is conditional, so that both builds have their functions on the same lines and their
+// coverage data merge.
 void ApplyFaultHook(const std::string& path) {
+#ifdef SEATBELT_TEST_HOOKS
   const std::string text = EnvironmentValue("SEATBELT_TEST_FAULT");
   const std::size_t slash = path.rfind('/');
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1u);
@@ -90,10 +92,10 @@ void ApplyFaultHook(const std::string& path) {
       (void)pause();
     }
   }
-}
 #else
-void ApplyFaultHook(const std::string& /*path*/) {}
+  (void)path;
 #endif
+}
 
 [[noreturn]] void RunOnDesktop(const std::string& path, int result_fd) {
   const auto started = std::chrono::steady_clock::now();

@@ -302,6 +302,8 @@ TEST_F(Campaign, BadCommandLinesAndMissingScenariosAreRefusedBeforeRunning) {
       {{"--timeout", "-1", "s"}, "invalid timeout '-1' (expected whole seconds, 1 to 999999)"},
       {{"--trace", "t.md", "s"}, "option '--trace' needs --requirements"},
       {{"--bogus\x1b", "s"}, "unknown option '--bogus\\x1b'"},
+      {{"--board=yes", "s"}, "option '--board' takes no value"},
+      {{"--jobs", "4x", "s"}, "invalid job count '4x' (expected 1 to 1024)"},
       {{}, "no scenario file or folder given"},
   };
   for (const auto& c : cases) {
@@ -311,6 +313,15 @@ TEST_F(Campaign, BadCommandLinesAndMissingScenariosAreRefusedBeforeRunning) {
                            "\nTry 'seatbelt_test --help' for more information.\n");
     EXPECT_EQ(run.out, "");
   }
+  const ProgramRun help = Run({"s", "--help", "--bogus"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: seatbelt_test [OPTIONS] PATH...\n", 0), 0u) << help.out;
+
+  Write("twice.md", "### R-1 One\n\n### R-1 Again\n");
+  const ProgramRun twice = Run({"--requirements", "twice.md", "s"});
+  EXPECT_EQ(twice.status, 2);
+  EXPECT_EQ(twice.err, "seatbelt_test: twice.md:3: requirement 'R-1' listed twice\n");
+
   Write("empty/notes.md", "");
   const ProgramRun empty = Run({"empty"});
   EXPECT_EQ(empty.status, 2);

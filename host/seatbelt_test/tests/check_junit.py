@@ -13,7 +13,7 @@ import sys
 
 from junitparser import Error, Failure, JUnitXml
 
-program, work = sys.argv[1], sys.argv[2]
+program, work = os.path.abspath(sys.argv[1]), sys.argv[2]
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(os.path.join(work, "s"))
 files = {
