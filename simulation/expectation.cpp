@@ -244,14 +244,14 @@ void ExpectationJudge::OnTick(const TickSample& sample, uint8 stuck_events) {
   std::size_t kept = 0u;
   for (std::size_t i = 0u; i < open_.size(); ++i) {
     const uint32 index = open_[i];
-    const Expectation& expectation = expectations_[index];
-    const uint32 seen = current[expectation.signal];
+    const Expectation& checked = expectations_[index];
+    const uint32 seen = current[checked.signal];
     uint8 holds = holds_[i];
-    if (holds == kFresh || ((changed >> expectation.signal) & 1u) != 0u) {
-      holds = Holds(seen, expectation.op, expectation.value) ? 1u : 0u;
+    if (holds == kFresh || ((changed >> checked.signal) & 1u) != 0u) {
+      holds = Holds(seen, checked.op, checked.value) ? 1u : 0u;
     }
     const bool closing = spans_[index].last_ms == now;
-    const bool within = expectation.window == Window::kWithin;
+    const bool within = checked.window == Window::kWithin;
     if (within && holds == 1u) {
       Decide(index, Outcome::kPassed, now, seen);
     } else if (!within && holds == 0u) {
@@ -283,24 +283,24 @@ void ExpectationJudge::Decide(std::size_t index, Outcome outcome, uint32 time_ms
 }
 
 void ExpectationJudge::Describe(std::size_t index, DescriptionSink put, void* context) const {
-  const Expectation& expectation = expectations_[index];
-  const Verdict& verdict = verdicts_[index];
+  const Expectation& described = expectations_[index];
+  const Verdict& decided = verdicts_[index];
   PutText(put, context, name_);
   PutText(put, context, ":");
-  PutNumber(put, context, expectation.line);
+  PutNumber(put, context, described.line);
   PutText(put, context, ": ");
-  PutText(put, context, expectation.text);
+  PutText(put, context, described.text);
   PutText(put, context, ": ");
-  if (expectation.window == Window::kWithin) {
+  if (described.window == Window::kWithin) {
     PutText(put, context, "not met from ");
     PutNumber(put, context, spans_[index].first_ms);
     PutText(put, context, " to ");
     PutNumber(put, context, spans_[index].last_ms);
     PutText(put, context, " ms (");
-    PutSeen(put, context, expectation.signal, verdict.seen, verdict.time_ms);
+    PutSeen(put, context, described.signal, decided.seen, decided.time_ms);
     PutText(put, context, ")");
   } else {
-    PutSeen(put, context, expectation.signal, verdict.seen, verdict.time_ms);
+    PutSeen(put, context, described.signal, decided.seen, decided.time_ms);
   }
 }
 
