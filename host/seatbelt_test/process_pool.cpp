@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -26,31 +27,56 @@ using Clock = std::chrono::steady_clock;
 struct Child {
   std::size_t index = 0u;
   pid_t pid = -1;
-  int result_fd = -1;  // -1 once the pipe has reached its end
+  int ended_fd = -1;  // reading end of a pipe the child never writes: it ends with the child
   int log_fd = -1;
-  std::string record;
+  int result_fd = -1;
   Clock::time_point started;
   Clock::time_point deadline;
   bool killed = false;
 };
 
-// A log file that no other process can find and that vanishes with its last descriptor: a
-// file in memory, or where there is none, one in the temporary folder, unlinked at once.
-int CreateLog(std::string& error) {
-  const int in_memory = memfd_create("seatbelt_test-log", MFD_CLOEXEC);
+// A file that no other process can find and that vanishes with its last descriptor: a file in
+// memory, or where there is none, one in the temporary folder, unlinked at once.
+int CreateScratchFile(const char* name, std::string& error) {
+  const int in_memory = memfd_create(name, MFD_CLOEXEC);
   if (in_memory >= 0) {
     return in_memory;
   }
-  std::string path = TempFolder() + "/seatbelt_test-log.XXXXXX";
+  std::string path = TempFolder() + "/" + name + ".XXXXXX";
   const int fd = mkstemp(path.data());
   if (fd < 0) {
-    error =
-        "cannot create a log file in " + path.substr(0u, path.rfind('/')) + ": " + ErrorText(errno);
+    error = "cannot create a file in " + TempFolder() + ": " + ErrorText(errno);
     return -1;
   }
   (void)unlink(path.c_str());
   (void)fcntl(fd, F_SETFD, FD_CLOEXEC);
   return fd;
+}
+
+// What has been written to fd, from its start.
+std::string ReadWhole(int fd) {
+  std::string text;
+  char buffer[1u << 14u];
+  off_t at = 0;
+  for (;;) {
+    const ssize_t got = pread(fd, buffer, sizeof buffer, at);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got <= 0) {
+      return text;
+    }
+    text.append(buffer, static_cast<std::size_t>(got));
+    at += got;
+  }
+}
+
+void CloseAll(std::initializer_list<int> fds) {
+  for (const int fd : fds) {
+    if (fd >= 0) {
+      (void)close(fd);
+    }
+  }
 }
 
 void Fail(std::size_t index, const std::string& problem, const TaskDone& done) {
@@ -63,19 +89,17 @@ void Fail(std::size_t index, const std::string& problem, const TaskDone& done) {
 bool Start(std::size_t index, const PoolSettings& settings, const ChildTask& task,
            const TaskDone& done, std::vector<Child>& running) {
   std::string error;
-  const int log_fd = CreateLog(error);
-  if (log_fd < 0) {
+  const int log_fd = CreateScratchFile("seatbelt_test-log", error);
+  const int result_fd = log_fd < 0 ? -1 : CreateScratchFile("seatbelt_test-result", error);
+  int ended[2] = {-1, -1};
+  if (result_fd >= 0 && pipe2(ended, O_CLOEXEC) != 0) {
+    error = "cannot create a pipe: " + ErrorText(errno);
+  }
+  if (ended[0] < 0) {
     Fail(index, error, done);
+    CloseAll({log_fd, result_fd});
     return false;
   }
-  int pipe_fds[2] = {-1, -1};
-  if (pipe(pipe_fds) != 0) {
-    Fail(index, std::string("cannot create a pipe: ") + ErrorText(errno), done);
-    (void)close(log_fd);
-    return false;
-  }
-  (void)fcntl(pipe_fds[0], F_SETFD, FD_CLOEXEC);
-  (void)fcntl(pipe_fds[1], F_SETFD, FD_CLOEXEC);
   // What stdio holds would otherwise be written a second time by the child.
   (void)std::fflush(stdout);
   (void)std::fflush(stderr);
@@ -88,38 +112,38 @@ bool Start(std::size_t index, const PoolSettings& settings, const ChildTask& tas
     if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != campaign) {
       _exit(127);
     }
-    (void)close(pipe_fds[0]);
+    (void)close(ended[0]);
     (void)dup2(log_fd, STDOUT_FILENO);
     (void)dup2(log_fd, STDERR_FILENO);
     (void)close(log_fd);
-    task(index, pipe_fds[1]);
+    task(index, result_fd);
     _exit(127);
   }
-  (void)close(pipe_fds[1]);
+  (void)close(ended[1]);
   if (pid < 0) {
-    Fail(index, std::string("cannot start a process: ") + ErrorText(errno), done);
-    (void)close(pipe_fds[0]);
-    (void)close(log_fd);
+    Fail(index, "cannot start a process: " + ErrorText(errno), done);
+    CloseAll({ended[0], log_fd, result_fd});
     return false;
   }
   (void)setpgid(pid, pid);  // either side may come first
   Child child;
   child.index = index;
   child.pid = pid;
-  child.result_fd = pipe_fds[0];
+  child.ended_fd = ended[0];
   child.log_fd = log_fd;
+  child.result_fd = result_fd;
   child.started = Clock::now();
   child.deadline = child.started + std::chrono::seconds(settings.time_limit_s);
-  running.push_back(std::move(child));
+  running.push_back(child);
   return true;
 }
 
-void Reap(Child& child, const TaskDone& done) {
+void Reap(const Child& child, const TaskDone& done) {
   int status = 0;
   while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
   }
   ScenarioResult result;
-  const bool whole = DecodeResult(child.record, result);
+  const bool whole = DecodeResult(ReadWhole(child.result_fd), result);
   const double seconds = std::chrono::duration<double>(Clock::now() - child.started).count();
   if (child.killed) {
     result.kind = RunKind::kTimedOut;
@@ -135,21 +159,7 @@ void Reap(Child& child, const TaskDone& done) {
     result.seconds = seconds;
   }
   done(child.index, result, child.log_fd);
-  (void)close(child.log_fd);
-}
-
-// Reads what the child's pipe holds now (poll said it is readable); true at its end.
-bool ReadPipe(Child& child) {
-  char buffer[1u << 16u];
-  ssize_t got = -1;
-  do {
-    got = read(child.result_fd, buffer, sizeof buffer);
-  } while (got < 0 && errno == EINTR);
-  if (got > 0) {
-    child.record.append(buffer, static_cast<std::size_t>(got));
-    return false;
-  }
-  return true;  // the end, or an error that ends it as well
+  CloseAll({child.log_fd, child.result_fd});
 }
 
 }  // namespace
@@ -170,7 +180,7 @@ void RunTasks(std::size_t count, const PoolSettings& settings, const ChildTask& 
     Clock::time_point wake = Clock::time_point::max();
     polled.clear();
     for (const Child& child : running) {
-      polled.push_back({child.result_fd, POLLIN, 0});
+      polled.push_back({child.ended_fd, POLLIN, 0});
       if (!child.killed) {
         wake = std::min(wake, child.deadline);
       }
@@ -184,22 +194,21 @@ void RunTasks(std::size_t count, const PoolSettings& settings, const ChildTask& 
       (void)std::fprintf(stderr, "seatbelt_test: poll: %s\n", ErrorText(errno).c_str());
       _exit(1);
     }
-    // Read before reaping: a child blocked on a full pipe ends only once it is read.
+    // A child's pipe reports its end once the child (and all it started) let go of it.
     const Clock::time_point now = Clock::now();
     for (std::size_t i = 0u; i < running.size(); ++i) {
       Child& child = running[i];
-      if ((polled[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && ReadPipe(child)) {
-        (void)close(child.result_fd);
-        child.result_fd = -1;
-      }
-      if (child.result_fd >= 0 && !child.killed && now >= child.deadline) {
+      if (polled[i].revents != 0) {
+        (void)close(child.ended_fd);
+        child.ended_fd = -1;
+      } else if (!child.killed && now >= child.deadline) {
         (void)kill(-child.pid, SIGKILL);
         (void)kill(child.pid, SIGKILL);
         child.killed = true;
       }
     }
     for (auto it = running.begin(); it != running.end();) {
-      if (it->result_fd < 0) {
+      if (it->ended_fd < 0) {
         Reap(*it, done);
         it = running.erase(it);
       } else {

@@ -40,7 +40,8 @@ void AppendTo(const char* text, std::size_t size, void* context) {
   static_cast<std::string*>(context)->append(text, size);
 }
 
-// Writes all of text; a short write only happens when the campaign is gone.
+// Writes all of text; what cannot be written (no memory left) makes the record incomplete,
+// which the campaign reports.
 void WriteAll(int fd, const std::string& text) {
   std::size_t done = 0u;
   while (done < text.size()) {

@@ -1,7 +1,7 @@
 // One scenario's run in a child process of the campaign. The components keep their state in
 // module variables with no reset, so each scenario gets a process of its own, forked from a
 // campaign that has run none of them. The child's standard output and standard error are its
-// log; its result goes to a pipe (scenario_result.h).
+// log; its result goes to a file of its own (scenario_result.h).
 #ifndef HOST_SEATBELT_TEST_SCENARIO_CHILD_H
 #define HOST_SEATBELT_TEST_SCENARIO_CHILD_H
 

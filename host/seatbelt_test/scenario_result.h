@@ -1,5 +1,5 @@
 // What a scenario's run gives the campaign: its verdicts, the first failure, its JUnit
-// testsuite. A run happens in a child process; the result comes back over a pipe as a record
+// testsuite. A run happens in a child process; the result comes back in a file as a record
 // of length-prefixed fields, in two parts: the expectations as soon as the scenario is read
 // (so that a crash still tells which requirements it would have verified), then the verdicts.
 #ifndef HOST_SEATBELT_TEST_SCENARIO_RESULT_H
