@@ -194,10 +194,45 @@ int main(int argc, char** argv) {
   }
 
   const auto started = std::chrono::steady_clock::now();
-  std::vector<std::optional<ScenarioResult>> results(paths.size());
+  // What the campaign keeps of a scenario once its line is out: counts, and the testsuite and
+  // the verifications only when a report needs them. The rest is freed at once, as every
+  // page the campaign writes after a fork is copied while that child lives.
+  std::size_t passed = 0u;
+  std::size_t failed = 0u;
+  seatbelt_sim::SuiteCounts totals;
+  std::string suites;
+  std::optional<Traceability> traceability;
+  if (catalogue) {
+    traceability.emplace(*catalogue);
+  }
+  const auto absorb = [&](const std::string& path, const ScenarioResult& result) {
+    const TestcaseCounts counts = CountTestcases(result);
+    passed += counts.passed;
+    failed += counts.failed;
+    totals.tests += result.tests;
+    totals.failures += result.failures;
+    totals.errors += result.errors;
+    if (options.junit_path) {
+      suites += result.suite_xml;
+    }
+    if (traceability) {
+      for (const ExpectationResult& expectation : result.expectations) {
+        if (!expectation.id.empty()) {
+          traceability->Add(expectation.id, path + ":" + std::to_string(expectation.line),
+                            expectation.outcome == ExpectationOutcome::kPassed);
+        }
+      }
+    }
+  };
+  // A log of an earlier campaign would tell of a failure that is gone; without the folder
+  // there is none to remove.
+  struct stat output_dir_status {};
+  const bool old_logs = stat(options.output_dir.c_str(), &output_dir_status) == 0;
+
+  // Results as the children end, kept until the lines before theirs are out.
+  std::vector<std::optional<ScenarioResult>> pending(paths.size());
   std::vector<std::string> lines(paths.size());
   std::size_t printed = 0u;
-  // Each result as its child ends; the lines go out in path order as soon as they can.
   const auto done = [&](std::size_t index, ScenarioResult& result, int log_fd) {
     const std::string& path = paths[index];
     if (result.kind != RunKind::kCompleted) {
@@ -205,16 +240,18 @@ int main(int argc, char** argv) {
     } else if (catalogue) {
       ApplyCatalogue(path, *catalogue, result);
     }
-    const bool failed = CountTestcases(result).failed > 0u;
-    const std::string log_note = failed ? KeepLog(log_fd, options.output_dir, path) : "";
-    if (!failed) {
-      // A log of an earlier campaign would tell of a failure that is gone.
+    const bool scenario_failed = CountTestcases(result).failed > 0u;
+    const std::string log_note = scenario_failed ? KeepLog(log_fd, options.output_dir, path) : "";
+    if (!scenario_failed && old_logs) {
       (void)unlink((options.output_dir + "/" + LogFileName(path)).c_str());
     }
     lines[index] = ScenarioLine(path, result, options.timeout_s, log_note);
-    results[index] = std::move(result);
-    while (printed < paths.size() && results[printed]) {
+    pending[index] = std::move(result);
+    while (printed < paths.size() && pending[printed]) {
       (void)std::printf("%s\n", lines[printed].c_str());
+      absorb(paths[printed], *pending[printed]);
+      pending[printed].reset();
+      std::string().swap(lines[printed]);
       ++printed;
     }
     (void)std::fflush(stdout);
@@ -229,32 +266,6 @@ int main(int argc, char** argv) {
       },
       done);
 
-  std::size_t passed = 0u;
-  std::size_t failed = 0u;
-  seatbelt_sim::SuiteCounts totals;
-  std::string suites;
-  std::optional<Traceability> traceability;
-  if (catalogue) {
-    traceability.emplace(*catalogue);
-  }
-  for (std::size_t i = 0u; i < paths.size(); ++i) {
-    const ScenarioResult& result = *results[i];
-    const TestcaseCounts counts = CountTestcases(result);
-    passed += counts.passed;
-    failed += counts.failed;
-    totals.tests += result.tests;
-    totals.failures += result.failures;
-    totals.errors += result.errors;
-    suites += result.suite_xml;
-    if (traceability) {
-      for (const ExpectationResult& expectation : result.expectations) {
-        if (!expectation.id.empty()) {
-          traceability->Add(expectation.id, paths[i] + ":" + std::to_string(expectation.line),
-                            expectation.outcome == ExpectationOutcome::kPassed);
-        }
-      }
-    }
-  }
   std::vector<RequirementResult> requirements;
   if (traceability) {
     requirements = traceability->Judge(named_anywhere ? &*named_anywhere : nullptr,
