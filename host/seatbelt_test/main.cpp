@@ -126,8 +126,11 @@ void AppendTo(const char* text, std::size_t size, void* context) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Flushed after each batch of report lines; children inherit an empty buffer.
-  (void)std::setvbuf(stdout, nullptr, _IOFBF, kStdoutBufferBytes);
+  // Flushed after each batch of report lines; children inherit an empty buffer, which their
+  // trace lines fill, so that a child writes its log in a few large writes. (With a null
+  // buffer the C library would pick its own, smaller size.)
+  static char stdout_buffer[kStdoutBufferBytes];
+  (void)std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
 
   const CampaignOptionsResult parsed = ParseCampaignOptions(argc, argv);
   if (!parsed.options) {
