@@ -1,7 +1,6 @@
 // JUnit XML report of a run's verdicts.
 #include "junit_report.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -23,9 +22,11 @@ struct Sink {
   // Three decimals, formatted from whole milliseconds: the board's C library prints no
   // floating point.
   void Seconds(double seconds) const {
-    const unsigned long millis = seconds > 0.0 && seconds < 4.0e6
-                                     ? static_cast<unsigned long>(std::lround(seconds * 1000.0))
-                                     : 0u;
+    unsigned long millis = 0u;
+    if (seconds > 0.0 && seconds < 4.0e6) {
+      // NOLINTNEXTLINE(bugprone-incorrect-roundings): positive, so this rounds to nearest
+      millis = static_cast<unsigned long>(seconds * 1000.0 + 0.5);
+    }
     char digits[32];
     const int length =
         std::snprintf(digits, sizeof digits, "%lu.%03lu", millis / 1000u, millis % 1000u);

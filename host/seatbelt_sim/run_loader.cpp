@@ -10,21 +10,29 @@ namespace seatbelt_sim {
 
 bool LoadRun(const std::optional<std::string>& path, std::optional<uint32> duration_ms,
              LoadedRun& run) {
+  std::string error;
+  if (!LoadRun(path, duration_ms, run, error)) {
+    // A scenario error is the user's input, not the command line: no --help hint.
+    (void)std::fprintf(stderr, "seatbelt_sim: %s\n", error.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool LoadRun(const std::optional<std::string>& path, std::optional<uint32> duration_ms,
+             LoadedRun& run, std::string& error) {
   ParseResult loaded =
       path ? LoadScenarioFile(*path) : ParseScenario(BuiltinScenarioText(), kBuiltinScenarioName);
   run.name = path ? *path : std::string(kBuiltinScenarioName);
   if (!loaded.scenario) {
-    // A scenario error is the user's input, not the command line: no --help hint.
-    (void)std::fprintf(stderr, "seatbelt_sim: %s\n",
-                       FormatParseError(run.name, loaded.error).c_str());
+    error = FormatParseError(run.name, loaded.error);
     return false;
   }
   run.scenario = std::move(*loaded.scenario);
 
   const std::optional<uint32> end_ms = duration_ms ? duration_ms : run.scenario.end_ms;
   if (!end_ms) {
-    (void)std::fprintf(stderr, "seatbelt_sim: %s: no 'end' line; add one or give --duration MS\n",
-                       run.name.c_str());
+    error = run.name + ": no 'end' line; add one or give --duration MS";
     return false;
   }
 
@@ -46,8 +54,7 @@ bool LoadRun(const std::optional<std::string>& path, std::optional<uint32> durat
           ticks == 0u ? std::string("the run has no tick to check the expectation on")
                       : "expectation reaches past the run's last tick at " +
                             std::to_string(last_ms) + " ms and could never be decided";
-      (void)std::fprintf(stderr, "seatbelt_sim: %s\n",
-                         FormatParseError(run.name, {expectation.line, message}).c_str());
+      error = FormatParseError(run.name, {expectation.line, message});
       return false;
     }
     run.expectations.push_back(expectation);

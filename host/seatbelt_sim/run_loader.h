@@ -37,6 +37,10 @@ struct LoadedRun {
 bool LoadRun(const std::optional<std::string>& path, std::optional<uint32> duration_ms,
              LoadedRun& run);
 
+// As LoadRun, but a problem is given back in error ("FILE:LINE: problem") instead of printed.
+bool LoadRun(const std::optional<std::string>& path, std::optional<uint32> duration_ms,
+             LoadedRun& run, std::string& error);
+
 }  // namespace seatbelt_sim
 
 #endif  // HOST_SEATBELT_SIM_RUN_LOADER_H

@@ -590,8 +590,10 @@ ParseResult LoadScenarioFile(const std::string& path) {
     result.error = {0u, std::string("cannot open: ") + std::strerror(errno)};
     return result;
   }
+  // A scenario is a few kilobytes; a small chunk keeps a read from touching (and zeroing) a
+  // large stack, which each of seatbelt_test's forked children would pay for.
   std::string text;
-  std::array<char, 65536> chunk{};
+  std::array<char, 4096> chunk{};
   std::size_t got = 0u;
   while ((got = std::fread(chunk.data(), 1u, chunk.size(), file.get())) > 0u) {
     text.append(chunk.data(), got);
