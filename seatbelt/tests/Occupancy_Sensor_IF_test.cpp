@@ -74,6 +74,15 @@ TEST(OccupancySensor, OneTickBackAtTheFilteredValueRestartsTheDebounce) {
   EXPECT_EQ(Tick(), OCC_OCCUPIED);  // 300 ms without a break
 }
 
+TEST(OccupancySensor, ATakeOverRestartsTheDebounceOfTheNextChange) {
+  fake_rte::cal.occ_debounce_ms = 291u;  // 30 ticks; 29 would do from a timer left above 0
+  Occupancy_Sensor_IF_SetRaw(OCC_OCCUPIED);
+  EXPECT_EQ(Ticks(30), OCC_OCCUPIED);
+  Occupancy_Sensor_IF_SetRaw(OCC_EMPTY);  // differs again on the very next tick
+  EXPECT_EQ(Ticks(29), OCC_OCCUPIED);
+  EXPECT_EQ(Tick(), OCC_EMPTY);
+}
+
 TEST(OccupancySensor, TimerKeepsRunningAcrossDifferingValuesAndTakesTheLatest) {
   Occupancy_Sensor_IF_SetRaw(OCC_OCCUPIED);
   EXPECT_EQ(Ticks(15), OCC_EMPTY);

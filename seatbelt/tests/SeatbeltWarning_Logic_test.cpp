@@ -102,8 +102,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Condition>& param) { return std::string(param.param.name); });
 
 TEST_F(WarningLogic, NoGraceBeforeInitNorWithZeroGrace) {
+  // Before the first init no grace applies, even to an open door with a grace calibrated.
+  fake_rte::cal.door_grace_ms = 100u;
+  fake_rte::door.value = FALSE;
   EXPECT_EQ(Tick(), "warn=2");
-  SeatbeltWarning_Logic_Init();  // door_grace_ms is 0
+  fake_rte::cal.door_grace_ms = 0u;
+  SeatbeltWarning_Logic_Init();
   EXPECT_EQ(Tick(), "warn=2");
 }
 
