@@ -1,7 +1,7 @@
 # Strict warnings for the project's own targets only; third-party code keeps its own flags.
 function(project_warnings target)
   target_compile_options(${target} PRIVATE
-    -Wall -Wextra -Wpedantic -Werror
+    -Wall -Wextra -Wpedantic $<$<BOOL:${VC_WARNINGS_AS_ERRORS}>:-Werror>
     -Wshadow -Wconversion -Wsign-conversion -Wcast-qual -Wformat=2 -Wundef
     $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual>
     $<$<COMPILE_LANGUAGE:C>:-Wstrict-prototypes -Wmissing-prototypes>)

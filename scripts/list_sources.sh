@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lists the project's source files whose names match the given patterns ('*.cpp' '*.h' ...),
-# one per line, sorted, relative to the project root: the files git tracks in a checkout, and in
-# a tree without git metadata (unpacked from `git archive` or a release archive) every matching
+# one per line, sorted, relative to the project root: in a checkout the files git tracks or would
+# track (new files that .gitignore does not name) that exist, and in a tree without git metadata (unpacked from `git archive` or a release archive) every matching
 # file outside the build and output folders that .gitignore names.
 #
 #   scripts/list_sources.sh PATTERN...
@@ -11,7 +11,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1 &&
   [ "$(git rev-parse --show-toplevel)" = "$PWD" ]; then
-  git ls-files -- "$@"
+  git ls-files --cached --others --exclude-standard -- "$@" | LC_ALL=C sort -u |
+    while IFS= read -r file; do
+      [ ! -f "$file" ] || printf '%s\n' "$file"
+    done
   exit 0
 fi
 
