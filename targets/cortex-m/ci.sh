@@ -4,7 +4,8 @@
 # its failing-calibration build on the emulated board, checking the output and the exit status of
 # each, compares the desktop and the board back to back (back-to-back.sh), and checks the
 # footprint against its budgets and the stack measured on the board against the worst case found
-# in the code. Any failure fails the run.
+# in the code, and runs the requirement campaign on the board (seatbelt_test --board), whose
+# report must be the desktop's. Any failure fails the run.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 
@@ -113,6 +114,23 @@ else
   failed=$((failed + 1))
   echo "FAILED: desktop and board differ (see above)"
 fi
+
+section "Requirement campaign on the board: every requirement covered and passed, as on the desktop"
+# The same campaign through the board's scenario player and through the desktop's core: the
+# reports hold no times, so the two must be the same bytes, verdict for verdict.
+cmake --build "$build_dir/host-tools" --target seatbelt_test >/dev/null
+campaign=(--requirements requirements/seatbelt_reminder.md requirements/scenarios)
+board_status=0
+"$build_dir/host-tools/bin/seatbelt_test" --board --jobs 2 --output-dir "$work/board-campaign" \
+  --junit "$build_dir/requirements-board.xml" "${campaign[@]}" >"$work/board-report" ||
+  board_status=$?
+desktop_status=0
+"$build_dir/host-tools/bin/seatbelt_test" --jobs 2 --output-dir "$work/desktop-campaign" \
+  "${campaign[@]}" >"$work/desktop-report" || desktop_status=$?
+tail -n 1 "$work/board-report"
+check "requirement campaign on the board: every testcase passed" test "$board_status" -eq 0
+check "requirement campaign: the board's report is the desktop's" \
+  cmp "$work/board-report" "$work/desktop-report"
 
 section "Footprint against the budgets ($board_dir/footprint-budget.txt), stack as measured"
 measured=()
