@@ -181,11 +181,13 @@ bool ExpectationJudge::Start(const Expectation* expectations, std::size_t count,
     (void)verdicts_.Append(Verdict{});
     (void)by_start_.Append(static_cast<uint32>(i));
   }
-  // Stable, so that expectations opening on the same tick stay in file order. Without
-  // expectations the list has no storage, and &by_start_[0] would bind a null reference.
+  // By first tick, and in file order among those of one tick: a total order, so std::sort keeps
+  // them as stable_sort would, without the temporary buffer. Without expectations the list has
+  // no storage, and &by_start_[0] would bind a null reference.
   if (count > 1u) {
-    std::stable_sort(&by_start_[0], &by_start_[0] + count, [this](uint32 a, uint32 b) {
-      return spans_[a].first_ms < spans_[b].first_ms;
+    std::sort(&by_start_[0], &by_start_[0] + count, [this](uint32 a, uint32 b) {
+      return spans_[a].first_ms < spans_[b].first_ms ||
+             (spans_[a].first_ms == spans_[b].first_ms && a < b);
     });
   }
   expectations_ = expectations;
