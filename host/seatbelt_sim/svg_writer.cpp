@@ -75,8 +75,11 @@ bool SvgWriter::Finish(uint32 /*end_ms*/) {
         failed.push_back(i);
       }
     }
-    std::stable_sort(failed.begin(), failed.end(), [this](std::size_t a, std::size_t b) {
-      return judge_->verdict(a).time_ms < judge_->verdict(b).time_ms;
+    // Ties keep file order: a total order, so no stable sort is needed.
+    std::sort(failed.begin(), failed.end(), [this](std::size_t a, std::size_t b) {
+      const uint32 at_a = judge_->verdict(a).time_ms;
+      const uint32 at_b = judge_->verdict(b).time_ms;
+      return at_a < at_b || (at_a == at_b && a < b);
     });
     for (const std::size_t i : failed) {
       std::string text;
