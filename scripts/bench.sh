@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmark programs (bench preset: Release, no tests), runs every one of them and
 # then times a simulated day of seatbelt_sim by hand. Prints numbers; fails only when a program
-# cannot be built or run. Benchmarks are never part of the tests.
+# cannot be built or run. Benchmarks are never part of the tests. Ends with the campaign timing of
+# scripts/bench_campaign.sh.
 #   BENCH_BUILD_DIR    build folder (default build/bench, the preset's)
 #   BENCH_REPETITIONS  runs of each benchmark; mean, median and spread are shown (default 5)
 # Further arguments go to every benchmark program, e.g. --benchmark_filter=chain.
@@ -47,3 +48,8 @@ if command -v valgrind >/dev/null; then
   printf '\n==== the four components per tick, callgrind ====\n'
   fmu/bench/callgrind_ticks.sh "$build"
 fi
+
+# A campaign of 1000 copies of the built-in drive: seatbelt_test --jobs 2 against seatbelt_sim
+# started once per file under xargs -P2.
+printf '\n==== campaign: seatbelt_test against xargs seatbelt_sim ====\n'
+scripts/bench_campaign.sh "$build"
