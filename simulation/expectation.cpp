@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace seatbelt_sim {
 namespace {
@@ -186,8 +187,7 @@ bool ExpectationJudge::Start(const Expectation* expectations, std::size_t count,
   // no storage, and &by_start_[0] would bind a null reference.
   if (count > 1u) {
     std::sort(&by_start_[0], &by_start_[0] + count, [this](uint32 a, uint32 b) {
-      return spans_[a].first_ms < spans_[b].first_ms ||
-             (spans_[a].first_ms == spans_[b].first_ms && a < b);
+      return std::make_pair(spans_[a].first_ms, a) < std::make_pair(spans_[b].first_ms, b);
     });
   }
   expectations_ = expectations;

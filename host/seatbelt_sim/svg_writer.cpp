@@ -2,6 +2,7 @@
 #include "svg_writer.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace seatbelt_sim {
@@ -77,9 +78,8 @@ bool SvgWriter::Finish(uint32 /*end_ms*/) {
     }
     // Ties keep file order: a total order, so no stable sort is needed.
     std::sort(failed.begin(), failed.end(), [this](std::size_t a, std::size_t b) {
-      const uint32 at_a = judge_->verdict(a).time_ms;
-      const uint32 at_b = judge_->verdict(b).time_ms;
-      return at_a < at_b || (at_a == at_b && a < b);
+      return std::make_pair(judge_->verdict(a).time_ms, a) <
+             std::make_pair(judge_->verdict(b).time_ms, b);
     });
     for (const std::size_t i : failed) {
       std::string text;
