@@ -2,8 +2,9 @@
 # Times a campaign of 1000 copies of the built-in drive two ways, two at a time each:
 #   seatbelt_test --jobs 2 DIR
 #   find DIR -name '*.txt' | xargs -P2 -n1 seatbelt_sim
-# and prints the wall and processor times of both and their ratios. seatbelt_test forks a child
-# per scenario instead of starting a program, which is what the ratios measure. On a machine
+# and prints the wall and processor times of both and their ratios. seatbelt_test runs the
+# scenarios in a worker process per job instead of starting a program per scenario, which is
+# what the ratios measure. On a machine
 # that others share, the wall times vary with their load; the processor times much less.
 #
 #   scripts/bench_campaign.sh BUILD_DIR [COPIES]

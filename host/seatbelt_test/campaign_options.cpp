@@ -11,7 +11,8 @@ namespace {
 constexpr const char kHelp[] = R"(Usage: seatbelt_test [OPTIONS] PATH...
 
 Runs a campaign of seatbelt scenarios: each scenario file runs as seatbelt_sim runs it (same
-parser, same components, same verdicts), each in a process of its own, several at a time.
+parser, same components, same verdicts), each from the components' power-on state, several at
+a time in worker processes.
 A PATH is a scenario file or a folder; a folder stands for every *.txt file in it and in its
 subfolders (names starting with '.' are skipped). The scenarios run in the byte order of
 their paths as printed; a file given twice runs once.

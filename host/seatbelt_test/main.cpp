@@ -1,5 +1,6 @@
-// seatbelt_test: runs a campaign of seatbelt scenarios, each in a child process of its own, and
-// reports it in path order. See CampaignHelpText() in campaign_options.cpp.
+// seatbelt_test: runs a campaign of seatbelt scenarios in worker processes, each scenario from
+// the components' power-on state, and reports it in path order. See CampaignHelpText() in
+// campaign_options.cpp.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include "campaign_options.h"
 #include "campaign_report.h"
 #include "cli.h"
+#include "component_state.h"
 #include "junit_report.h"
 #include "process_pool.h"
 #include "replacing_file.h"
@@ -126,8 +128,8 @@ void AppendTo(const char* text, std::size_t size, void* context) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Flushed after each batch of report lines; children inherit an empty buffer, which their
-  // trace lines fill, so that a child writes its log in a few large writes. (With a null
+  // Flushed after each batch of report lines; workers inherit an empty buffer, which their
+  // trace lines fill, so that a worker writes a scenario's log in a few large writes. (With a null
   // buffer the C library would pick its own, smaller size.)
   static char stdout_buffer[kStdoutBufferBytes];
   (void)std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
@@ -199,7 +201,7 @@ int main(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now();
   // What the campaign keeps of a scenario once its line is out: counts, and the testsuite and
   // the verifications only when a report needs them. The rest is freed at once, as every
-  // page the campaign writes after a fork is copied while that child lives.
+  // page the campaign writes after a fork is copied while that worker lives.
   std::size_t passed = 0u;
   std::size_t failed = 0u;
   seatbelt_sim::SuiteCounts totals;
@@ -232,7 +234,7 @@ int main(int argc, char** argv) {
   struct stat output_dir_status {};
   const bool old_logs = stat(options.output_dir.c_str(), &output_dir_status) == 0;
 
-  // Results as the children end, kept until the lines before theirs are out.
+  // Results as the workers finish them, kept until the lines before theirs are out.
   std::vector<std::optional<ScenarioResult>> pending(paths.size());
   std::vector<std::string> lines(paths.size());
   std::size_t printed = 0u;
@@ -262,9 +264,17 @@ int main(int argc, char** argv) {
   PoolSettings pool;
   pool.jobs = options.jobs > 0u ? options.jobs : ProcessorCount();
   pool.time_limit_s = options.timeout_s + (options.board ? kBoardGraceS : 0u);
+  // A board run starts a script per scenario, which a worker of its own costs little beside.
+  pool.reuse_workers = !options.board && ComponentStateRegionUsable();
+  if (pool.reuse_workers) {
+    SaveComponentState();  // the power-on state: no scenario has run in this process
+  }
   RunTasks(
       paths.size(), pool,
-      [&paths, &child](std::size_t index, int result_fd) {
+      [&paths, &child, &pool](std::size_t index, int result_fd) {
+        if (pool.reuse_workers) {
+          RestoreComponentState();
+        }
         RunScenarioChild(paths[index], child, result_fd);
       },
       done);

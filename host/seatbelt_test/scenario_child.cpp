@@ -1,4 +1,4 @@
-// The child's side of a scenario run: on the desktop, the simulation core as seatbelt_sim's
+// The worker's side of a scenario run: on the desktop, the simulation core as seatbelt_sim's
 // main drives it; on the board, run-scenario.sh and what it prints and writes.
 #include "scenario_child.h"
 
@@ -26,7 +26,8 @@
 #include "system_text.h"
 
 #ifdef SEATBELT_TEST_GCOV_DUMP
-extern "C" void __gcov_dump();  // NOLINT(bugprone-reserved-identifier): libgcov's
+extern "C" void __gcov_dump();   // NOLINT(bugprone-reserved-identifier): libgcov's
+extern "C" void __gcov_reset();  // NOLINT(bugprone-reserved-identifier): libgcov's
 #endif
 
 namespace seatbelt_test {
@@ -56,15 +57,17 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
-[[noreturn]] void Finish(const ScenarioResult& result, int result_fd) {
+void Finish(const ScenarioResult& result, int result_fd) {
   (void)std::fflush(stdout);
   std::string record;
   EncodeVerdicts(result, record);
   WriteAll(result_fd, record);
 #ifdef SEATBELT_TEST_GCOV_DUMP
-  __gcov_dump();  // _exit writes no coverage data
+  // A worker ends with _exit, which writes no coverage data: each scenario's is written as it
+  // ends, and the counts start again from 0 for the next.
+  __gcov_dump();
+  __gcov_reset();
 #endif
-  _exit(0);
 }
 
 void SendExpectations(const ScenarioResult& result, int result_fd) {
@@ -98,7 +101,7 @@ void ApplyFaultHook(const std::string& path) {
 #endif
 }
 
-[[noreturn]] void RunOnDesktop(const std::string& path, int result_fd) {
+void RunOnDesktop(const std::string& path, int result_fd) {
   const auto started = std::chrono::steady_clock::now();
   ScenarioResult result;
   seatbelt_sim::LoadedRun run;
@@ -106,6 +109,7 @@ void ApplyFaultHook(const std::string& path) {
     (void)std::fprintf(stderr, "%s: %s\n", kProgram, result.problem.c_str());
     result.kind = RunKind::kBadScenario;
     Finish(result, result_fd);
+    return;
   }
   for (const seatbelt_sim::Expectation& expectation : run.expectations) {
     result.expectations.push_back({expectation.line,
@@ -122,6 +126,7 @@ void ApplyFaultHook(const std::string& path) {
     result.problem = "out of memory for the expectations";
     (void)std::fprintf(stderr, "%s: %s\n", kProgram, result.problem.c_str());
     Finish(result, result_fd);
+    return;
   }
   RunRecord record(stdout);
   RunSimulation(run.setup, stdout, record, nullptr, 0u, &judge);
@@ -191,8 +196,7 @@ std::size_t SuiteNumber(const std::string& suite, const char* name) {
 
 // The board's run: the script prints what seatbelt_sim prints, with its status, and writes the
 // report, whose testsuite is taken as it stands.
-[[noreturn]] void RunOnBoard(const std::string& path, const ChildSettings& settings,
-                             int result_fd) {
+void RunOnBoard(const std::string& path, const ChildSettings& settings, int result_fd) {
   const auto started = std::chrono::steady_clock::now();
   ScenarioResult result;
   const seatbelt_sim::ParseResult parsed = seatbelt_sim::LoadScenarioFile(path);
@@ -209,6 +213,7 @@ std::size_t SuiteNumber(const std::string& suite, const char* name) {
   if (report_fd < 0) {
     result.problem = std::string("cannot create a temporary file: ") + ErrorText(errno);
     Finish(result, result_fd);
+    return;
   }
   (void)close(report_fd);
   const std::string timeout = std::to_string(settings.timeout_s);
@@ -238,17 +243,20 @@ std::size_t SuiteNumber(const std::string& suite, const char* name) {
   if (pid < 0) {
     result.problem = std::string("cannot start the board run: ") + ErrorText(errno);
     Finish(result, result_fd);
+    return;
   }
   if (WIFSIGNALED(status)) {
     result.kind = RunKind::kCrashed;
     result.signal = WTERMSIG(status);
     Finish(result, result_fd);
+    return;
   }
   const int code = WEXITSTATUS(status);
   const std::string log = ReadLog(STDOUT_FILENO);
   if (code == kBoardTimedOut) {
     result.kind = RunKind::kTimedOut;
     Finish(result, result_fd);
+    return;
   }
   if (code == seatbelt_sim::kExitUsage) {
     // The scenario's problem, as seatbelt_sim words it; else the script's first line.
@@ -271,6 +279,7 @@ std::size_t SuiteNumber(const std::string& suite, const char* name) {
       result.problem = first.empty() ? "the board run ended with status 2" : first;
     }
     Finish(result, result_fd);
+    return;
   }
   const std::size_t open = suite_file.find("  <testsuite ");
   const std::size_t close = suite_file.find("  </testsuite>\n");
@@ -279,6 +288,7 @@ std::size_t SuiteNumber(const std::string& suite, const char* name) {
     result.problem = "the board run ended with status " + std::to_string(code) +
                      (open == std::string::npos ? " and no JUnit report" : "");
     Finish(result, result_fd);
+    return;
   }
   result.kind = RunKind::kCompleted;
   result.suite_xml = suite_file.substr(open, close + 15u - open);
@@ -312,8 +322,9 @@ std::size_t SuiteNumber(const std::string& suite, const char* name) {
 void RunScenarioChild(const std::string& path, const ChildSettings& settings, int result_fd) {
   if (settings.board_script.empty()) {
     RunOnDesktop(path, result_fd);
+  } else {
+    RunOnBoard(path, settings, result_fd);
   }
-  RunOnBoard(path, settings, result_fd);
 }
 
 }  // namespace seatbelt_test

@@ -1,7 +1,8 @@
-// One scenario's run in a child process of the campaign. The components keep their state in
-// module variables with no reset, so each scenario gets a process of its own, forked from a
-// campaign that has run none of them. The child's standard output and standard error are its
-// log; its result goes to a file of its own (scenario_result.h).
+// One scenario's run in a worker process of the campaign. The components keep their state in
+// module variables with no reset: a worker, forked from a campaign that has run none of them,
+// puts their power-on state back before each scenario (component_state.h), or runs only one.
+// The worker's standard output and standard error are the scenario's log; its result goes to a
+// file of its own (scenario_result.h).
 #ifndef HOST_SEATBELT_TEST_SCENARIO_CHILD_H
 #define HOST_SEATBELT_TEST_SCENARIO_CHILD_H
 
@@ -17,9 +18,8 @@ struct ChildSettings {
 };
 
 // Runs the scenario at path as seatbelt_sim runs it, prints what seatbelt_sim prints, and
-// writes the result record to result_fd. Ends the process with _exit.
-[[noreturn]] void RunScenarioChild(const std::string& path, const ChildSettings& settings,
-                                   int result_fd);
+// writes the result record to result_fd.
+void RunScenarioChild(const std::string& path, const ChildSettings& settings, int result_fd);
 
 }  // namespace seatbelt_test
 

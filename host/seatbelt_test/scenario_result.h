@@ -1,5 +1,5 @@
 // What a scenario's run gives the campaign: its verdicts, the first failure, its JUnit
-// testsuite. A run happens in a child process; the result comes back in a file as a record
+// testsuite. A run happens in a worker process; the result comes back in a file as a record
 // of length-prefixed fields, in two parts: the expectations as soon as the scenario is read
 // (so that a crash still tells which requirements it would have verified), then the verdicts.
 #ifndef HOST_SEATBELT_TEST_SCENARIO_RESULT_H
@@ -12,7 +12,7 @@
 namespace seatbelt_test {
 
 enum class RunKind : unsigned char {
-  kNoResult,     // the child ended without a complete record
+  kNoResult,     // the worker ended without a complete record
   kCompleted,    // the run completed; see the verdicts
   kBadScenario,  // rejected before running; problem says why
   kCrashed,      // ended by a signal
@@ -46,7 +46,7 @@ struct ScenarioResult {
 void EncodeExpectations(const ScenarioResult& result, std::string& out);
 void EncodeVerdicts(const ScenarioResult& result, std::string& out);
 
-// Fills result from what the child sent: the expectations when their part arrived whole, and
+// Fills result from what the worker sent: the expectations when their part arrived whole, and
 // kind and verdicts when the verdict part did. False when the verdict part is missing.
 bool DecodeResult(const std::string& record, ScenarioResult& result);
 

@@ -272,6 +272,52 @@ TEST_F(Campaign, ResultsLargerThanAPipeHoldsArriveWhole) {
   EXPECT_NE(junit.find("name=\"R-2999 s/many2.txt:3001\""), std::string::npos);
 }
 
+// A worker runs many scenarios, each from the power-on state: every log is what seatbelt_sim
+// prints in a process of its own, whatever ran before in the worker, including the scenario
+// itself. The drive leaves the belt unbuckled, the seat empty, diagnostic reports counted and
+// the clock at 30 s.
+TEST_F(Campaign, AWorkerRunsEachScenarioAsAFreshProcessWould) {
+  const std::string drive =
+      ReadFile(std::string(SOURCE_DIR) + "/host/seatbelt_sim/scenarios/drive.txt") +
+      "expect warning_request == active at 29000\n";
+  Write("ab/a.txt", drive);
+  Write("ab/b.txt", kFailing);
+  Write("ab/c.txt", drive);
+  Write("ba/a.txt", kFailing);
+  Write("ba/b.txt", drive);
+  const ProgramRun ab = Run({"--jobs", "1", "ab"});
+  const ProgramRun ba = Run({"--jobs", "1", "ba"});
+  EXPECT_EQ(ab.status, 1) << ab.err;
+  EXPECT_EQ(ba.status, 1) << ba.err;
+  ASSERT_EQ(Lines(ab.out).size(), 4u) << ab.out;
+  ASSERT_EQ(Lines(ba.out).size(), 3u) << ba.out;
+  // The same verdicts for the same scenario, first, second or third in its worker.
+  const auto unnamed = [](std::string line, const std::string& path) {
+    std::string log_name = path;
+    log_name.replace(2u, 1u, "__");
+    for (const std::string& name : {path, log_name}) {
+      for (std::size_t at = line.find(name); at != std::string::npos; at = line.find(name, at)) {
+        line.replace(at, name.size(), "S");
+      }
+    }
+    return line;
+  };
+  EXPECT_EQ(unnamed(Lines(ab.out)[0], "ab/a.txt"), unnamed(Lines(ab.out)[2], "ab/c.txt"));
+  EXPECT_EQ(unnamed(Lines(ab.out)[0], "ab/a.txt"), unnamed(Lines(ba.out)[1], "ba/b.txt"));
+  EXPECT_EQ(unnamed(Lines(ab.out)[1], "ab/b.txt"), unnamed(Lines(ba.out)[0], "ba/a.txt"));
+  for (const char* path : {"ab/a.txt", "ab/b.txt", "ab/c.txt", "ba/a.txt", "ba/b.txt"}) {
+    const std::string fresh = dir_ + "/fresh.log";
+    (void)std::system(("cd " + ShellQuote(dir_) + " && " + ShellQuote(SEATBELT_SIM_EXE) + " " +
+                       path + " >" + ShellQuote(fresh) + " 2>&1")
+                          .c_str());
+    std::string log_name = path;
+    log_name.replace(2u, 1u, "__");
+    const std::string log = ReadFile(dir_ + "/seatbelt_test-output/" + log_name + ".log");
+    EXPECT_NE(log.find("expectation failed"), std::string::npos) << path;
+    EXPECT_EQ(log, ReadFile(fresh)) << path;
+  }
+}
+
 TEST_F(Campaign, BoardRunsGiveTheDesktopsReport) {
   // A stand-in for the board's run script: seatbelt_sim prints and writes what the board does.
   Write("board.sh", std::string("#!/bin/sh\n# --timeout S --junit X -- FILE\nexec ") +
