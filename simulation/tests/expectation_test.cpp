@@ -1,6 +1,7 @@
 // The judge of expectations, fed with made-up ticks: each window decided at its edges (the tick
 // just before and just after a change of the signal), decisions as early as they are known,
-// failure lines in file order, and a judge that looks only at the ticks it needs.
+// failure lines in file order, and a judge that looks only at the ticks it needs; and the JUnit
+// report's text, escaped so that any scenario name gives well-formed XML.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "expectation.h"
+#include "junit_report.h"
 
 namespace seatbelt_sim {
 namespace {
@@ -160,6 +162,33 @@ TEST(ExpectationJudge, RefusesWindowsOutsideTheRun) {
   // The clock's last time, rounded up, does not wrap.
   EXPECT_FALSE(ExpectationSpan(Of(Window::kAt, CompareOp::kEqual, 0u, kMaxTimeMs - 5u),
                                kMaxTimeMs / kTickMs - 1u, span));
+}
+
+// A report must stay well-formed XML whatever a scenario's name holds: markup characters become
+// entities, valid UTF-8 passes, and what XML cannot carry (control bytes, broken or overlong
+// sequences, surrogates) is written out as text.
+TEST(JUnitReport, EscapesWhatXmlCannotCarry) {
+  const auto escaped = [](const std::string& text) {
+    std::string out;
+    PutXmlEscaped(
+        text.data(), text.size(),
+        [](const char* piece, std::size_t size, void* context) {
+          static_cast<std::string*>(context)->append(piece, size);
+        },
+        &out);
+    return out;
+  };
+  EXPECT_EQ(escaped("a&b<c>\"'d"), "a&amp;b&lt;c&gt;&quot;&apos;d");
+  EXPECT_EQ(escaped("tab\tline\n\x01\x1b\x7f"), "tab\tline\n\\x01\\x1b\\x7f");
+  EXPECT_EQ(escaped("Pr\xc3\xbc"
+                    "fung \xe2\x82\xac \xf0\x9f\x9a\x97"),
+            "Pr\xc3\xbc"
+            "fung \xe2\x82\xac \xf0\x9f\x9a\x97");
+  EXPECT_EQ(escaped("\xc3"), "\\xc3");                             // cut short
+  EXPECT_EQ(escaped("\xc0\xaf"), "\\xc0\\xaf");                    // overlong
+  EXPECT_EQ(escaped("\xed\xa0\x80"), "\\xed\\xa0\\x80");           // a surrogate
+  EXPECT_EQ(escaped("\xf4\x90\x80\x80"), "\\xf4\\x90\\x80\\x80");  // beyond U+10FFFF
+  EXPECT_EQ(escaped("\xe2\x28\xa1"), "\\xe2(\\xa1");               // a broken continuation
 }
 
 }  // namespace
