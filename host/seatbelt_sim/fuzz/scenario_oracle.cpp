@@ -13,15 +13,17 @@
 namespace scenario_fuzz {
 namespace {
 
+using seatbelt_sim::Expectation;
 using seatbelt_sim::Input;
 using seatbelt_sim::kMaxTimeMs;
+using seatbelt_sim::ParsedExpectation;
 using seatbelt_sim::ParsedStimulus;
 using seatbelt_sim::Scenario;
 
-// Longest rejection message: the longest fixed text (an unknown calibration field with the list
-// of known ones) with a quoted token of at most 40 characters plus "..." and escapes (4 bytes
-// per character) and three numbers, with room to spare.
-constexpr std::size_t kMaxMessageChars = 400u;
+// Longest rejection message: the longest fixed text (an unknown signal in an expectation with
+// the list of the eighteen known ones) with a quoted token of at most 40 characters plus "..."
+// and escapes (4 bytes per character) and three numbers, with room to spare.
+constexpr std::size_t kMaxMessageChars = 600u;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -75,6 +77,67 @@ constexpr std::array<FieldRef, 5> kFields = {{
 
 bool SameStimulus(const ParsedStimulus& a, const ParsedStimulus& b) {
   return a.time_ms == b.time_ms && a.input == b.input && a.value == b.value && a.text == b.text;
+}
+
+std::string AtExpectation(std::size_t index, const std::string& what) {
+  return "expectation " + std::to_string(index) + ": " + what;
+}
+
+const char* WindowWord(seatbelt_sim::Window window) {
+  switch (window) {
+    case seatbelt_sim::Window::kAt:
+      return "at";
+    case seatbelt_sim::Window::kDuring:
+      return "during";
+    case seatbelt_sim::Window::kWithin:
+      return "within";
+    case seatbelt_sim::Window::kAlways:
+      break;
+  }
+  return "always";
+}
+
+bool SameExpectation(const ParsedExpectation& a, const ParsedExpectation& b) {
+  const Expectation& x = a.expectation;
+  const Expectation& y = b.expectation;
+  return x.signal == y.signal && x.op == y.op && x.window == y.window && x.value == y.value &&
+         x.from_ms == y.from_ms && x.to_ms == y.to_ms && a.id == b.id;
+}
+
+// What the parser keeps of an expect line: a window that lies in the clock and holds a tick, a
+// value in the signal's range, an ID of the allowed characters, the statement's words joined by
+// single blanks.
+std::string CheckExpectation(const ParsedExpectation& parsed, std::size_t line_count) {
+  const Expectation& e = parsed.expectation;
+  if (e.line == 0u || e.line > line_count) {
+    return "line " + std::to_string(e.line) + " outside 1.." + std::to_string(line_count);
+  }
+  if (e.signal >= seatbelt_sim::kJudgedSignalCount) {
+    return "unknown signal";
+  }
+  if (e.value > seatbelt_sim::JudgedSignalMax(e.signal)) {
+    return "value out of range";
+  }
+  if (e.from_ms > e.to_ms || e.to_ms > kMaxTimeMs) {
+    return "window out of order or beyond the clock";
+  }
+  seatbelt_sim::TickSpan span;
+  if (!seatbelt_sim::ExpectationSpan(e, kMaxTimeMs / seatbelt_sim::kTickMs, span)) {
+    return "window without a tick";
+  }
+  if (parsed.text.rfind("expect ", 0u) != 0u ||
+      parsed.text.find_first_of("#\n\t\r") != std::string::npos ||
+      parsed.text.find("  ") != std::string::npos || parsed.text.back() == ' ') {
+    return "statement text not the words of an expect line";
+  }
+  const bool id_ok = std::all_of(parsed.id.begin(), parsed.id.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '.' || c == '-';
+  });
+  if (!id_ok) {
+    return "requirement ID with other characters";
+  }
+  return {};
 }
 
 // Independent of the parser: digits only, at most kMaxTimeMs.
@@ -150,6 +213,17 @@ std::string CheckScenario(const Scenario& scenario, std::size_t line_count) {
   if (scenario.end_ms && *scenario.end_ms > kMaxTimeMs) {
     return "end beyond the clock";
   }
+  for (std::size_t i = 0u; i < scenario.expectations.size(); ++i) {
+    std::string problem = CheckExpectation(scenario.expectations[i], line_count);
+    if (problem.empty() && i > 0u &&
+        scenario.expectations[i].expectation.line <=
+            scenario.expectations[i - 1u].expectation.line) {
+      problem = "line does not increase";
+    }
+    if (!problem.empty()) {
+      return AtExpectation(i, problem);
+    }
+  }
   return {};
 }
 
@@ -188,6 +262,19 @@ std::string FormatScenario(const Scenario& scenario) {
   if (scenario.end_ms) {
     text += "end " + std::to_string(*scenario.end_ms) + "\n";
   }
+  // From the fields, not the kept text, and after the end, where they may stand too.
+  for (const ParsedExpectation& parsed : scenario.expectations) {
+    const Expectation& e = parsed.expectation;
+    text += std::string("expect ") + seatbelt_sim::JudgedSignalName(e.signal) + " " +
+            seatbelt_sim::CompareOpText(e.op) + " " + std::to_string(e.value) + " " +
+            WindowWord(e.window);
+    if (e.window == seatbelt_sim::Window::kAt) {
+      text += " " + std::to_string(e.from_ms);
+    } else if (e.window != seatbelt_sim::Window::kAlways) {
+      text += " " + std::to_string(e.from_ms) + ".." + std::to_string(e.to_ms);
+    }
+    text += parsed.id.empty() ? "\n" : " as " + parsed.id + "\n";
+  }
   return text;
 }
 
@@ -215,6 +302,15 @@ std::string CheckRoundTrip(const Scenario& scenario) {
   }
   if (copy.end_ms != scenario.end_ms) {
     return "end changed by formatting and parsing again";
+  }
+  if (copy.expectations.size() != scenario.expectations.size()) {
+    return "formatted scenario has " + std::to_string(copy.expectations.size()) +
+           " expectations, not " + std::to_string(scenario.expectations.size());
+  }
+  for (std::size_t i = 0u; i < copy.expectations.size(); ++i) {
+    if (!SameExpectation(copy.expectations[i], scenario.expectations[i])) {
+      return AtExpectation(i, "changed by formatting and parsing again");
+    }
   }
   return {};
 }

@@ -21,7 +21,9 @@ std::size_t CountLines(std::string_view text);
 
 // A parsed scenario is well formed: stimulus times never decrease and stay within the clock,
 // lines increase within 1..line_count, values fit their input, notes carry a trimmed one-line
-// text without '#', other stimuli none, and the end (if any) comes at or after every stimulus.
+// text without '#', other stimuli none, and the end (if any) comes at or after every stimulus;
+// expectations in file order, each with a window that holds a tick, a value in its signal's
+// range and the words of its line.
 std::string CheckScenario(const seatbelt_sim::Scenario& scenario, std::size_t line_count);
 
 // A rejection names a line within 0..line_count and says what is wrong in one line of printable

@@ -93,6 +93,47 @@ TEST(ScenarioOracle, ComplainsAboutEachMalformedScenario) {
   }
 }
 
+TEST(ScenarioOracle, ExpectationsRoundTripAndAreChecked) {
+  constexpr std::string_view kText =
+      "expect door_closed_status < 132 within 5..20 as R-1.a\n"
+      "end 30\n"
+      "expect warning_request == active always\n";
+  const seatbelt_sim::ParseResult parsed =
+      seatbelt_sim::ParseScenario(kText, scenario_fuzz::kScenarioName);
+  ASSERT_TRUE(parsed.scenario.has_value()) << parsed.error.message;
+  EXPECT_EQ(FormatScenario(*parsed.scenario),
+            "end 30\n"
+            "expect door_closed_status < 132 within 5..20 as R-1.a\n"
+            "expect warning_request == 2 always\n");
+  EXPECT_EQ(scenario_fuzz::CheckRoundTrip(*parsed.scenario), "");
+  EXPECT_EQ(CheckScenario(*parsed.scenario, CountLines(kText)), "");
+
+  struct Case {
+    const char* expected_message;
+    void (*spoil)(Scenario&);
+  };
+  const Case cases[] = {
+      {"expectation 1: value out of range",
+       [](Scenario& s) { s.expectations[1].expectation.value = 256u; }},
+      {"expectation 0: window without a tick",
+       [](Scenario& s) {
+         s.expectations[0].expectation.from_ms = 1001u;
+         s.expectations[0].expectation.to_ms = 1009u;
+       }},
+      {"expectation 1: line does not increase",
+       [](Scenario& s) { s.expectations[1].expectation.line = 1u; }},
+      {"expectation 0: statement text not the words of an expect line",
+       [](Scenario& s) { s.expectations[0].text = "expect  door_closed_status"; }},
+      {"expectation 0: requirement ID with other characters",
+       [](Scenario& s) { s.expectations[0].id = "R/1"; }},
+  };
+  for (const Case& c : cases) {
+    Scenario scenario = *parsed.scenario;
+    c.spoil(scenario);
+    EXPECT_EQ(CheckScenario(scenario, CountLines(kText)), c.expected_message);
+  }
+}
+
 TEST(ScenarioOracle, ComplainsAboutUnsafeOrMisplacedErrors) {
   EXPECT_EQ(CheckError({2u, "unknown statement 'x'"}, 2u), "");
   EXPECT_EQ(CheckError({0u, "empty scenario"}, 0u), "");
