@@ -141,7 +141,7 @@ TEST(ScenarioOracle, ComplainsAboutUnsafeOrMisplacedErrors) {
   EXPECT_EQ(CheckError({1u, ""}, 2u), "error without a message");
   EXPECT_EQ(CheckError({1u, "bad value '\x1b[2J'"}, 2u), "error message holds byte 27");
   EXPECT_EQ(CheckError({1u, "caf\xc3\xa9"}, 2u), "error message holds byte 195");
-  EXPECT_EQ(CheckError({1u, std::string(401u, 'x')}, 2u), "error message of 401 characters");
+  EXPECT_EQ(CheckError({1u, std::string(601u, 'x')}, 2u), "error message of 601 characters");
 }
 
 TEST(ScenarioOracle, RunLengthsAgreeWithAnIndependentReading) {
