@@ -19,6 +19,16 @@ struct Sink {
         std::snprintf(digits, sizeof digits, "%lu", static_cast<unsigned long>(number));
     put(digits, static_cast<std::size_t>(length), context);
   }
+  // ' tests="N" failures="F" errors="E"', the counts of a suite or of all of them.
+  void Counts(const SuiteCounts& counts) const {
+    Text(" tests=\"");
+    Number(counts.tests);
+    Text("\" failures=\"");
+    Number(counts.failures);
+    Text("\" errors=\"");
+    Number(counts.errors);
+    Text("\"");
+  }
   // Three decimals, formatted from whole milliseconds: the board's C library prints no
   // floating point.
   void Seconds(double seconds) const {
@@ -155,13 +165,9 @@ void WriteJUnitSuite(const char* suite_name, const ExpectationJudge& judge, cons
   const SuiteCounts counts = CountSuite(judge, end);
   sink.Text("  <testsuite name=\"");
   sink.Escaped(suite_name);
-  sink.Text("\" tests=\"");
-  sink.Number(counts.tests);
-  sink.Text("\" failures=\"");
-  sink.Number(counts.failures);
-  sink.Text("\" errors=\"");
-  sink.Number(counts.errors);
-  sink.Text("\" skipped=\"0\" time=\"");
+  sink.Text("\"");
+  sink.Counts(counts);
+  sink.Text(" skipped=\"0\" time=\"");
   sink.Seconds(end.seconds);
   sink.Text("\">\n");
   const auto open_case = [&sink, suite_name](const char* name) {
@@ -213,13 +219,9 @@ void WriteJUnitHeader(const char* name, const SuiteCounts& totals, double second
   const Sink sink{put, context};
   sink.Text("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"");
   sink.Escaped(name);
-  sink.Text("\" tests=\"");
-  sink.Number(totals.tests);
-  sink.Text("\" failures=\"");
-  sink.Number(totals.failures);
-  sink.Text("\" errors=\"");
-  sink.Number(totals.errors);
-  sink.Text("\" time=\"");
+  sink.Text("\"");
+  sink.Counts(totals);
+  sink.Text(" time=\"");
   sink.Seconds(seconds);
   sink.Text("\">\n");
 }
