@@ -22,10 +22,8 @@ void PutText(DescriptionSink put, void* context, const char* text) {
 }
 
 void PutNumber(DescriptionSink put, void* context, uint32 number) {
-  char digits[16];
-  const int length =
-      std::snprintf(digits, sizeof digits, "%lu", static_cast<unsigned long>(number));
-  put(digits, static_cast<std::size_t>(length), context);
+  char digits[20];
+  put(digits, DecimalDigits(number, digits), context);
 }
 
 // "warning_request was 0 (none) at 9000 ms"
@@ -45,6 +43,20 @@ void PutSeen(DescriptionSink put, void* context, std::size_t signal, uint32 seen
 }
 
 }  // namespace
+
+std::size_t DecimalDigits(unsigned long value, char* digits) {
+  char reversed[20];
+  std::size_t count = 0u;
+  do {
+    reversed[count] = static_cast<char>('0' + value % 10u);
+    value /= 10u;
+    ++count;
+  } while (value != 0u);
+  for (std::size_t i = 0u; i < count; ++i) {
+    digits[i] = reversed[count - 1u - i];
+  }
+  return count;
+}
 
 const char* JudgedSignalName(std::size_t signal) {
   if (signal < kSignalCount) {
@@ -144,22 +156,30 @@ bool Holds(uint32 seen, CompareOp op, uint32 value) {
 }
 
 bool ExpectationSpan(const Expectation& expectation, uint32 ticks, TickSpan& span) {
-  // 64-bit, so that rounding the clock's last time up cannot wrap.
-  const uint64_t last_tick = static_cast<uint64_t>(ticks) * kTickMs;
-  uint64_t from = expectation.from_ms;
-  uint64_t to = expectation.to_ms;
+  // 32-bit arithmetic (the board has no 64-bit division in hardware): every time is first kept
+  // within the clock, whose last time is a whole tick, so rounding up to a tick cannot wrap.
+  if (ticks > kMaxTimeMs / kTickMs || expectation.from_ms > kMaxTimeMs ||
+      expectation.to_ms > kMaxTimeMs) {
+    return false;
+  }
+  const uint32 last_tick = ticks * kTickMs;
+  uint32 from = expectation.from_ms;
+  uint32 to = expectation.to_ms;
   if (expectation.window == Window::kAlways) {
     from = 0u;
     to = last_tick;
   }
   // The first tick runs at 10 ms; a window is rounded inwards to whole ticks.
-  const uint64_t first = std::max<uint64_t>((from + kTickMs - 1u) / kTickMs * kTickMs, kTickMs);
-  const uint64_t last = expectation.window == Window::kAt ? first : to / kTickMs * kTickMs;
+  uint32 first = from / kTickMs * kTickMs;
+  if (first < from || first == 0u) {
+    first += kTickMs;
+  }
+  const uint32 last = expectation.window == Window::kAt ? first : to / kTickMs * kTickMs;
   if (first > last || last > last_tick || to > last_tick) {
     return false;
   }
-  span.first_ms = static_cast<uint32>(first);
-  span.last_ms = static_cast<uint32>(last);
+  span.first_ms = first;
+  span.last_ms = last;
   return true;
 }
 

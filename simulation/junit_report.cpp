@@ -1,7 +1,6 @@
 // JUnit XML report of a run's verdicts.
 #include "junit_report.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace seatbelt_sim {
@@ -14,10 +13,8 @@ struct Sink {
   void Text(const char* text) const { put(text, std::strlen(text), context); }
   void Escaped(const char* text) const { PutXmlEscaped(text, std::strlen(text), put, context); }
   void Number(std::size_t number) const {
-    char digits[24];
-    const int length =
-        std::snprintf(digits, sizeof digits, "%lu", static_cast<unsigned long>(number));
-    put(digits, static_cast<std::size_t>(length), context);
+    char digits[20];
+    put(digits, DecimalDigits(number, digits), context);
   }
   // ' tests="N" failures="F" errors="E"', the counts of a suite or of all of them.
   void Counts(const SuiteCounts& counts) const {
@@ -29,18 +26,14 @@ struct Sink {
     Number(counts.errors);
     Text("\"");
   }
-  // Three decimals, formatted from whole milliseconds: the board's C library prints no
-  // floating point.
-  void Seconds(double seconds) const {
-    unsigned long millis = 0u;
-    if (seconds > 0.0 && seconds < 4.0e6) {
-      // NOLINTNEXTLINE(bugprone-incorrect-roundings): positive, so this rounds to nearest
-      millis = static_cast<unsigned long>(seconds * 1000.0 + 0.5);
-    }
-    char digits[32];
-    const int length =
-        std::snprintf(digits, sizeof digits, "%lu.%03lu", millis / 1000u, millis % 1000u);
-    put(digits, static_cast<std::size_t>(length), context);
+  // Seconds with three decimals, from whole milliseconds: no floating point, which the
+  // board's C library does not print and its core computes only in software.
+  void Seconds(uint32 millis) const {
+    Number(millis / 1000u);
+    const char fraction[4] = {'.', static_cast<char>('0' + millis / 100u % 10u),
+                              static_cast<char>('0' + millis / 10u % 10u),
+                              static_cast<char>('0' + millis % 10u)};
+    put(fraction, sizeof fraction, context);
   }
 };
 
@@ -127,7 +120,11 @@ void PutXmlEscaped(const char* text, std::size_t size, DescriptionSink put, void
         }
         if ((byte < 0x20u && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7Fu ||
             step == 0u) {
-          (void)std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(byte));
+          constexpr char kHex[] = "0123456789abcdef";
+          escaped[0] = '\\';
+          escaped[1] = 'x';
+          escaped[2] = kHex[byte >> 4u];
+          escaped[3] = kHex[byte & 0x0Fu];
           entity = escaped;
           step = 1u;
         }
@@ -168,7 +165,7 @@ void WriteJUnitSuite(const char* suite_name, const ExpectationJudge& judge, cons
   sink.Text("\"");
   sink.Counts(counts);
   sink.Text(" skipped=\"0\" time=\"");
-  sink.Seconds(end.seconds);
+  sink.Seconds(end.millis);
   sink.Text("\">\n");
   const auto open_case = [&sink, suite_name](const char* name) {
     sink.Text("    <testcase name=\"");
@@ -214,7 +211,7 @@ void WriteJUnitSuite(const char* suite_name, const ExpectationJudge& judge, cons
   sink.Text("  </testsuite>\n");
 }
 
-void WriteJUnitHeader(const char* name, const SuiteCounts& totals, double seconds,
+void WriteJUnitHeader(const char* name, const SuiteCounts& totals, uint32 millis,
                       DescriptionSink put, void* context) {
   const Sink sink{put, context};
   sink.Text("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"");
@@ -222,13 +219,13 @@ void WriteJUnitHeader(const char* name, const SuiteCounts& totals, double second
   sink.Text("\"");
   sink.Counts(totals);
   sink.Text(" time=\"");
-  sink.Seconds(seconds);
+  sink.Seconds(millis);
   sink.Text("\">\n");
 }
 
 void WriteJUnitReport(const char* suite_name, const ExpectationJudge& judge, const RunEnd& end,
                       DescriptionSink put, void* context) {
-  WriteJUnitHeader(suite_name, CountSuite(judge, end), end.seconds, put, context);
+  WriteJUnitHeader(suite_name, CountSuite(judge, end), end.millis, put, context);
   WriteJUnitSuite(suite_name, judge, end, put, context);
   put("</testsuites>\n", 14u, context);
 }

@@ -15,7 +15,7 @@ namespace seatbelt_sim {
 
 // How a run ended, beside its expectations' verdicts.
 struct RunEnd {
-  double seconds = 0.0;         // wall time of the run
+  uint32 millis = 0u;           // wall time of the run, in whole ms
   const char* error = nullptr;  // why an output could not be written in full, or null
 };
 
@@ -43,7 +43,7 @@ void PutXmlEscaped(const char* text, std::size_t size, DescriptionSink put, void
 
 // "<testsuites" attributes and the XML declaration before it; the caller closes with
 // "</testsuites>\n".
-void WriteJUnitHeader(const char* name, const SuiteCounts& totals, double seconds,
+void WriteJUnitHeader(const char* name, const SuiteCounts& totals, uint32 millis,
                       DescriptionSink put, void* context);
 
 }  // namespace seatbelt_sim

@@ -117,7 +117,9 @@ int main(int argc, char** argv) {
                          kProgram, stderr, &judge);
   if (options.junit_path) {
     RunEnd end;
-    end.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    end.millis = static_cast<uint32>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now() - started)
+                                         .count());
     if (status == kExitOutputFailed) {
       end.error = "an output could not be written in full";
     }

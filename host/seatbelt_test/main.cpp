@@ -304,10 +304,11 @@ int main(int argc, char** argv) {
     status = Refuse("cannot write standard output", kExitFailed);
   }
   if (options.junit_path) {
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
     std::string report;
-    seatbelt_sim::WriteJUnitHeader(kProgram, totals, seconds, &AppendTo, &report);
+    seatbelt_sim::WriteJUnitHeader(kProgram, totals, static_cast<uint32>(millis.count()), &AppendTo,
+                                   &report);
     report += suites;
     report += "</testsuites>\n";
     if (!junit.Commit(report, error)) {

@@ -135,7 +135,9 @@ void RunOnDesktop(const std::string& path, int result_fd) {
 
   result.kind = RunKind::kCompleted;
   RunEnd end;
-  end.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const auto elapsed = std::chrono::steady_clock::now() - started;
+  end.millis =
+      static_cast<uint32>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
   if (status == kExitOutputFailed) {
     end.error = "an output could not be written in full";
     result.problem = end.error;
@@ -145,7 +147,7 @@ void RunOnDesktop(const std::string& path, int result_fd) {
   result.tests = counts.tests;
   result.failures = counts.failures;
   result.errors = counts.errors;
-  result.seconds = end.seconds;
+  result.seconds = std::chrono::duration<double>(elapsed).count();
   // The failure shown is the earliest in the run; file order among those of one tick.
   std::optional<std::size_t> first;
   for (std::size_t i = 0u; i < judge.count(); ++i) {
