@@ -44,7 +44,7 @@ void PutSeen(DescriptionSink put, void* context, std::size_t signal, uint32 seen
 
 }  // namespace
 
-std::size_t DecimalDigits(unsigned long value, char* digits) {
+std::size_t DecimalDigits(std::size_t value, char* digits) {
   char reversed[20];
   std::size_t count = 0u;
   do {

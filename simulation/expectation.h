@@ -32,7 +32,7 @@ inline constexpr uint8 kSpeedStuckBit = 2u;
 
 // The decimal digits of value into digits (room for 20), without a terminating 0; returns their
 // count. Formatted by hand: the board's snprintf would bring a second copy of the formatter.
-std::size_t DecimalDigits(unsigned long value, char* digits);
+std::size_t DecimalDigits(std::size_t value, char* digits);
 
 // Name as written in a scenario and in the CSV header ("warning_request", "latch_stuck").
 const char* JudgedSignalName(std::size_t signal);
