@@ -459,8 +459,6 @@ class Parser {
 
   bool ParseExpectedValue(std::size_t signal, std::string_view token, std::size_t number,
                           uint32& value) {
-    const char* const name = JudgedSignalName(signal);
-    const uint32 max = JudgedSignalMax(signal);
     const std::vector<Word> words = ValueWords(signal);
     std::string expected;
     for (const Word& word : words) {
@@ -470,6 +468,14 @@ class Parser {
       }
       expected += std::string(word.word) + ", ";
     }
+    return ParseValueNumber(token, JudgedSignalMax(signal), JudgedSignalName(signal),
+                            expected + "or ", number, value);
+  }
+
+  // A number for the value of name, 0 to max; words_before lists the words it could also have
+  // been, for the message of a token that is neither ("latched, unlatched or ").
+  bool ParseValueNumber(std::string_view token, uint32 max, const char* name,
+                        const std::string& words_before, std::size_t number, uint32& value) {
     const Number parsed = ParseNumber(token, max);
     if (parsed.kind == NumberKind::kOk) {
       value = parsed.value;
@@ -479,8 +485,8 @@ class Parser {
       return Error(number, "value " + Quote(token) + " out of range for " + name + " (" +
                                RangeText(max) + ")");
     }
-    return Error(number, "bad value " + Quote(token) + " for " + name + " (expected " + expected +
-                             "or " + RangeText(max) + ")");
+    return Error(number, "bad value " + Quote(token) + " for " + name + " (expected " +
+                             words_before + RangeText(max) + ")");
   }
 
   template <typename Next>
@@ -540,23 +546,12 @@ class Parser {
       value = word->value;
       return true;
     }
-    const uint32 max = InputMax(def.input);
-    const char* const name = InputName(def.input);
-    const Number parsed = ParseNumber(token, max);
-    if (parsed.kind == NumberKind::kOk) {
-      value = parsed.value;
-      return true;
-    }
-    if (parsed.kind != NumberKind::kNotANumber) {
-      return Error(number, "value " + Quote(token) + " out of range for " + name + " (" +
-                               RangeText(max) + ")");
-    }
     std::string expected;
     if (def.words[0].word != nullptr) {
       expected = std::string(def.words[0].word) + ", " + def.words[1].word + " or ";
     }
-    return Error(number, "bad value " + Quote(token) + " for " + name + " (expected " + expected +
-                             RangeText(max) + ")");
+    return ParseValueNumber(token, InputMax(def.input), InputName(def.input), expected, number,
+                            value);
   }
 
   Scenario scenario_;
